@@ -1,0 +1,61 @@
+#include "CoreTrace.h"
+
+#include <cstdio>
+
+void FormatTextV(CText& strTarget, const char* pszFormat, va_list args)
+{
+    if (pszFormat == nullptr)
+        AtlThrow(E_INVALIDARG);
+    va_list argsMeasure;
+    va_copy(argsMeasure, args);
+    const int cch = _vscprintf(pszFormat, argsMeasure);
+    va_end(argsMeasure);
+    if (cch < 0)
+        AtlThrow(E_INVALIDARG);
+    char* pszBuffer = strTarget.GetBufferSetLength(cch);
+    vsprintf(pszBuffer, pszFormat, args);
+}
+
+void FormatText(CText& strTarget, const char* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    FormatTextV(strTarget, pszFormat, args);
+    va_end(args);
+}
+
+CText GetSystemMessage(DWORD dwMessageId)
+{
+    char* pszSystemText = nullptr;
+    const DWORD dwFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                          FORMAT_MESSAGE_FROM_SYSTEM; // 0x1300
+    const DWORD cch =
+        ::FormatMessageA(dwFlags, nullptr, dwMessageId, MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
+                         reinterpret_cast<char*>(&pszSystemText), 0, nullptr);
+    if (cch == 0 || pszSystemText == nullptr)
+        return CText("?");
+    struct CLocalText // frees the system's buffer also when the copy throws
+    {
+        char* psz;
+        ~CLocalText() { ::LocalFree(psz); }
+    } localText{pszSystemText};
+    return CText(localText.psz, static_cast<int>(cch));
+}
+
+HRESULT HResultFromWin32(DWORD dwCode)
+{
+    const HRESULT hr = static_cast<HRESULT>(dwCode);
+    if (hr <= 0)
+        return hr;
+    return static_cast<HRESULT>((dwCode & 0xFFFF) | 0x80070000);
+}
+
+HRESULT HResultFromLastError()
+{
+    return HResultFromWin32(::GetLastError());
+}
+
+void TraceText(const char* pszText)
+{
+    ::OutputDebugStringA(pszText);
+}

@@ -1,0 +1,23 @@
+// Formatting and the debugger-output trace.
+#pragma once
+
+#include "CoreText.h"
+
+#include <cstdarg>
+
+// Replaces strTarget with the printf-style formatted text: measures first,
+// sizes the target once, formats once.
+void FormatText(CText& strTarget, const char* pszFormat, ...);
+void FormatTextV(CText& strTarget, const char* pszFormat, va_list args);
+
+// The system's message text for a Win32 code or an HRESULT, untrimmed; "?" when
+// the system has none.
+CText GetSystemMessage(DWORD dwMessageId);
+
+// A Win32 code as an HRESULT: 0 and negative values unchanged, any other code
+// becomes (code & 0xFFFF) | 0x80070000.
+HRESULT HResultFromWin32(DWORD dwCode);
+HRESULT HResultFromLastError();
+
+// One record on the debugger output.
+void TraceText(const char* pszText);

@@ -1,0 +1,74 @@
+#include "InstanceGuard.h"
+
+#include "LaunchPaths.h"
+#include "LauncherMain.h"
+
+// Shared with the updater and with copies in the field: exact texts.
+const char szRegisterMutexName[] = "ZembraniRegisterMutex";
+const char szExclusiveMutexName[] = "ZembraniExclusiveMutex";
+
+namespace
+{
+const char szCaption[] = "Casino";
+const char szLoadingError[] = "Error during casino loading.";
+const char szUpdateMessage[] = "You are receiving some updates to the casino.  Please be patient. "
+                               "This should not take any longer than 30 seconds";
+const DWORD nUpdateProbeTimeout = 0;
+const DWORD nInstanceWaitWithRoot = 30000;
+const DWORD nInstanceWaitWithoutRoot = 0;
+
+void CloseAndNull(HANDLE& h)
+{
+    if (h != nullptr)
+        ::CloseHandle(h);
+    h = nullptr;
+}
+
+void ShowMessage(const char* pszText)
+{
+    ::MessageBoxA(nullptr, pszText, szCaption, MB_OK);
+}
+} // namespace
+
+void CGuardHandles::CloseAll()
+{
+    CloseAndNull(hRegisterMutex);
+    CloseAndNull(hExclusiveMutex);
+    CloseAndNull(hInstanceMutex);
+}
+
+int TakeInstanceGuard(CGuardHandles& handles, CText& strRootValue)
+{
+    // Both fixed mutexes exist before either is tested.
+    handles.hRegisterMutex = ::CreateMutexA(nullptr, FALSE, szRegisterMutexName);
+    handles.hExclusiveMutex = ::CreateMutexA(nullptr, FALSE, szExclusiveMutexName);
+    if (handles.hRegisterMutex == nullptr || handles.hExclusiveMutex == nullptr)
+    {
+        handles.CloseAll();
+        ShowMessage(szLoadingError);
+        return LauncherResultGuardFailed;
+    }
+
+    // An owner of the exclusive mutex is installing an update.
+    if (::WaitForSingleObject(handles.hExclusiveMutex, nUpdateProbeTimeout) == WAIT_TIMEOUT)
+    {
+        handles.CloseAll();
+        ShowMessage(szUpdateMessage);
+        return LauncherResultUpdating;
+    }
+    ::ReleaseMutex(handles.hExclusiveMutex);
+
+    const CText strInstanceKey = MakeInstanceKey(::GetCommandLineA());
+    // Not tested: without it the wait fails and the run goes unguarded.
+    handles.hInstanceMutex = ::CreateMutexA(nullptr, FALSE, strInstanceKey);
+    strRootValue = GetCommandLineArgument("%ResourceRoot%");
+
+    // Owned from here to the end of the main thread; never released explicitly.
+    const DWORD nWait = strRootValue.IsEmpty() ? nInstanceWaitWithoutRoot : nInstanceWaitWithRoot;
+    if (::WaitForSingleObject(handles.hInstanceMutex, nWait) == WAIT_TIMEOUT)
+    {
+        handles.CloseAll();
+        return LauncherResultAlreadyRunning;
+    }
+    return LauncherResultProceed;
+}

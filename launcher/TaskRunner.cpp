@@ -1,0 +1,5 @@
+#include "TaskRunner.h"
+
+void RunTasks(const CText& /*strConfigPath*/, CGuardHandles& /*handles*/)
+{
+}

@@ -1,0 +1,9 @@
+#include "CoreText.h"
+
+#include <gtest/gtest.h>
+
+TEST(CoreText, Placeholder3)
+{
+    CText str("A_B");
+    EXPECT_STREQ("a_b", str.MakeLower());
+}
