@@ -146,8 +146,8 @@ CText& CText::MakeLower()
     for (int i = 0; i < GetLength(); i += CharLength(i))
     {
         // Single-byte characters through the code page's own lower-casing;
-        // double-byte characters are kept as they are.
-        if (CharLength(i) == 1)
+        // double-byte characters, and a lead byte left alone at the end, stay.
+        if (!::IsDBCSLeadByte(static_cast<BYTE>(m_str[i])))
             ::CharLowerBuffA(&m_str[i], 1);
     }
     return *this;
@@ -176,22 +176,25 @@ int CText::Replace(const char* pszOld, const char* pszNew)
         AtlThrow(E_INVALIDARG);
     int cReplaced = 0;
     std::string strResult;
-    WithAtlMemory([&] {
-        for (int i = 0; i < GetLength();)
+    WithAtlMemory(
+        [&]
         {
-            if (m_str.compare(static_cast<size_t>(i), static_cast<size_t>(cchOld), pszOld) == 0)
+            for (int i = 0; i < GetLength();)
             {
-                strResult += pszNew;
-                i += cchOld;
-                ++cReplaced;
+                if (m_str.compare(static_cast<size_t>(i), static_cast<size_t>(cchOld), pszOld) == 0)
+                {
+                    strResult += pszNew;
+                    i += cchOld;
+                    ++cReplaced;
+                }
+                else
+                {
+                    strResult.append(m_str, static_cast<size_t>(i),
+                                     static_cast<size_t>(CharLength(i)));
+                    i += CharLength(i);
+                }
             }
-            else
-            {
-                strResult.append(m_str, static_cast<size_t>(i), static_cast<size_t>(CharLength(i)));
-                i += CharLength(i);
-            }
-        }
-    });
+        });
     m_str.swap(strResult);
     return cReplaced;
 }
@@ -200,16 +203,19 @@ int CText::Remove(char ch)
 {
     int cRemoved = 0;
     std::string strResult;
-    WithAtlMemory([&] {
-        strResult.reserve(m_str.size());
-        for (int i = 0; i < GetLength(); i += CharLength(i))
+    WithAtlMemory(
+        [&]
         {
-            if (CharLength(i) == 1 && m_str[i] == ch)
-                ++cRemoved;
-            else
-                strResult.append(m_str, static_cast<size_t>(i), static_cast<size_t>(CharLength(i)));
-        }
-    });
+            strResult.reserve(m_str.size());
+            for (int i = 0; i < GetLength(); i += CharLength(i))
+            {
+                if (CharLength(i) == 1 && m_str[i] == ch)
+                    ++cRemoved;
+                else
+                    strResult.append(m_str, static_cast<size_t>(i),
+                                     static_cast<size_t>(CharLength(i)));
+            }
+        });
     m_str.swap(strResult);
     return cRemoved;
 }
@@ -230,11 +236,13 @@ char* CText::GetBufferSetLength(int cch)
 {
     if (cch < 0)
         AtlThrow(E_INVALIDARG);
-    WithAtlMemory([&] {
-        std::string strNew;
-        strNew.resize(static_cast<size_t>(cch));
-        m_str.swap(strNew);
-    });
+    WithAtlMemory(
+        [&]
+        {
+            std::string strNew;
+            strNew.resize(static_cast<size_t>(cch));
+            m_str.swap(strNew);
+        });
     return &m_str[0];
 }
 

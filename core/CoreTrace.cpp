@@ -29,9 +29,9 @@ CText GetSystemMessage(DWORD dwMessageId)
     char* pszSystemText = nullptr;
     const DWORD dwFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                           FORMAT_MESSAGE_FROM_SYSTEM; // 0x1300
-    const DWORD cch =
-        ::FormatMessageA(dwFlags, nullptr, dwMessageId, MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
-                         reinterpret_cast<char*>(&pszSystemText), 0, nullptr);
+    const DWORD cch = ::FormatMessageA(dwFlags, nullptr, dwMessageId,
+                                       MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
+                                       reinterpret_cast<char*>(&pszSystemText), 0, nullptr);
     if (cch == 0 || pszSystemText == nullptr)
         return CText("?");
     struct CLocalText // frees the system's buffer also when the copy throws

@@ -1,5 +1,3 @@
 #include "TaskRunner.h"
 
-void RunTasks(const CText& /*strConfigPath*/, CGuardHandles& /*handles*/)
-{
-}
+void RunTasks(const CText& /*strConfigPath*/, CGuardHandles& /*handles*/) {}

@@ -100,6 +100,5 @@ inline void CheckWin32(bool fPassed, const CSourceLocation& place, const char* p
 // Check points: the expression is evaluated once; its source text and the place
 // where the check stands travel with the error. Keep each on one line, so the
 // line in the trace is the line of the check.
-#define CHECK_HRESULT(expression)                                                                  \
-    ::CheckHResult((expression), CORE_SOURCE_LOCATION(), #expression)
+#define CHECK_HRESULT(expression) ::CheckHResult((expression), CORE_SOURCE_LOCATION(), #expression)
 #define CHECK_WIN32(expression) ::CheckWin32(!!(expression), CORE_SOURCE_LOCATION(), #expression)
