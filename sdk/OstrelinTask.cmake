@@ -1,0 +1,34 @@
+# Building and registering task DLLs.
+#
+#   ostrelin_add_task(MyTask SOURCES MyTask.cpp [LIBRARIES ...])
+#       builds MyTask.dll in <build>/bin with the SDK's exports.
+#   ostrelin_register_task(MyTask)
+#       adds a test that registers it with regsvr32 in the build's Wine prefix,
+#       as setup of the fixture ostrelin_tasks_registered; tests that create
+#       tasks by CLSID declare FIXTURES_REQUIRED ostrelin_tasks_registered.
+
+set(OSTRELIN_SDK_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "The task SDK's folder")
+
+function(ostrelin_add_task target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+    add_library(${target} SHARED ${ARG_SOURCES} ${OSTRELIN_SDK_DIR}/OstrelinTask.def)
+    ostrelin_target_defaults(${target})
+    target_link_libraries(${target} PRIVATE ostrelin_task_sdk ${ARG_LIBRARIES})
+    if(MINGW)
+        # The .def names the stdcall exports undecorated; link them quietly.
+        target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
+    endif()
+    # MyTask.dll, not libMyTask.dll.
+    set_target_properties(${target} PROPERTIES PREFIX "")
+endfunction()
+
+function(ostrelin_register_task target)
+    if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        return()
+    endif()
+    add_test(NAME register_${target}
+        COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s $<TARGET_FILE:${target}>)
+    set_tests_properties(register_${target} PROPERTIES
+        FIXTURES_SETUP ostrelin_tasks_registered
+        TIMEOUT 300)
+endfunction()

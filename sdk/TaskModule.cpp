@@ -1,0 +1,89 @@
+// The class objects of a task DLL and its COM exports. Class objects are
+// static, as in the system's own DLLs: their references only hold the module.
+#include "OstrelinTask.h"
+
+namespace
+{
+LONG g_cModuleLocks = 0;
+}
+
+CTaskClass* CTaskClass::s_pFirst = nullptr;
+
+void LockTaskModule()
+{
+    InterlockedIncrement(&g_cModuleLocks);
+}
+
+void UnlockTaskModule()
+{
+    InterlockedDecrement(&g_cModuleLocks);
+}
+
+CTaskClass::CTaskClass(const CLSID& clsid, const char* pszName, CreateFunction pfnCreate)
+    : m_clsid(clsid), m_pszName(pszName), m_pfnCreate(pfnCreate), m_pNext(s_pFirst)
+{
+    s_pFirst = this;
+}
+
+HRESULT STDMETHODCALLTYPE CTaskClass::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
+    {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    *ppv = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE CTaskClass::AddRef()
+{
+    LockTaskModule();
+    return 2; // not heap-based
+}
+
+ULONG STDMETHODCALLTYPE CTaskClass::Release()
+{
+    UnlockTaskModule();
+    return 1;
+}
+
+HRESULT STDMETHODCALLTYPE CTaskClass::CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (pOuter)
+        return CLASS_E_NOAGGREGATION;
+    return m_pfnCreate(riid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE CTaskClass::LockServer(BOOL fLock)
+{
+    if (fLock)
+        LockTaskModule();
+    else
+        UnlockTaskModule();
+    return S_OK;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    for (CTaskClass* pClass = CTaskClass::GetFirst(); pClass; pClass = pClass->GetNext())
+    {
+        if (IsEqualCLSID(rclsid, pClass->GetClassId()))
+            return pClass->QueryInterface(riid, ppv);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllCanUnloadNow()
+{
+    return InterlockedCompareExchange(&g_cModuleLocks, 0, 0) == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,117 @@
+// Everything a task component needs: derive from CTaskBase, implement OnRun
+// (and OnInit if the task reads its element), and name the class with
+// OSTRELIN_TASK_CLASS. The SDK supplies the COM plumbing and the DLL exports.
+//
+//     class CHelloTask : public CTaskBase
+//     {
+//         HRESULT OnRun(TaskInstruction& eInstruction) override;
+//     };
+//     OSTRELIN_TASK_CLASS(CHelloTask, CLSID_HelloTask);
+#pragma once
+
+#include "ITask.h"
+
+#include <string>
+
+// Base of every task object: reference counting, QueryInterface for IUnknown
+// and ITask, and a barrier that turns exceptions into failure HRESULTs, since
+// no exception may cross into the launcher.
+class CTaskBase : public ITask
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE Init(IXMLDOMElement* pElement, HANDLE* phRegisterMutex) final;
+    HRESULT STDMETHODCALLTYPE Run(TaskInstruction* peInstruction) final;
+
+    CTaskBase(const CTaskBase&) = delete;
+    CTaskBase& operator=(const CTaskBase&) = delete;
+
+protected:
+    CTaskBase();
+    virtual ~CTaskBase();
+
+    // Only S_OK lets the task run. pElement is lent for the call; keep a
+    // reference (AddRef) to use it later. A task that closes *phRegisterMutex
+    // writes NULL there. The default accepts.
+    virtual HRESULT OnInit(IXMLDOMElement* pElement, HANDLE* phRegisterMutex);
+
+    // eInstruction is InstructionContinue on entry. A failure result ends the
+    // whole run; any other result has the launcher act on eInstruction.
+    virtual HRESULT OnRun(TaskInstruction& eInstruction) = 0;
+
+private:
+    LONG m_cRef;
+};
+
+// The text of pElement's attribute pszName; false (and strValue empty) when
+// the element has no such attribute.
+bool GetTaskAttribute(IXMLDOMElement* pElement, const wchar_t* pszName, std::wstring& strValue);
+
+// The failure HRESULT of the exception being handled: E_OUTOFMEMORY for
+// std::bad_alloc, the error's own code for the core error types, E_UNEXPECTED
+// for anything else. Call only inside a catch block.
+HRESULT HResultFromCurrentException();
+
+// The DLL stays loaded while this count is above zero: every live task object,
+// every class object reference and every IClassFactory::LockServer(TRUE).
+void LockTaskModule();
+void UnlockTaskModule();
+
+// The class object of one task class: its CLSID, its registry name and how to
+// create an instance. Every instance of this type is one class that the DLL
+// serves and registers; it lives as long as the DLL (static storage).
+class CTaskClass : public IClassFactory
+{
+public:
+    using CreateFunction = HRESULT (*)(REFIID riid, void** ppv);
+
+    CTaskClass(const CLSID& clsid, const char* pszName, CreateFunction pfnCreate);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override;
+
+    const CLSID& GetClassId() const { return m_clsid; }
+    const char* GetName() const { return m_pszName; }
+
+    // The classes of this DLL, in no particular order.
+    static CTaskClass* GetFirst() { return s_pFirst; }
+    CTaskClass* GetNext() const { return m_pNext; }
+
+    CTaskClass(const CTaskClass&) = delete;
+    CTaskClass& operator=(const CTaskClass&) = delete;
+
+private:
+    CLSID m_clsid;
+    const char* m_pszName;
+    CreateFunction m_pfnCreate;
+    CTaskClass* m_pNext;
+
+    static CTaskClass* s_pFirst;
+};
+
+template <class TTask> HRESULT CreateTaskObject(REFIID riid, void** ppv)
+{
+    TTask* pTask = nullptr;
+    try
+    {
+        pTask = new TTask();
+    }
+    catch (...)
+    {
+        return HResultFromCurrentException();
+    }
+    const HRESULT hr = pTask->QueryInterface(riid, ppv);
+    pTask->Release(); // the object starts with one reference
+    return hr;
+}
+
+// Declares TTask (default-constructible, derived from CTaskBase) as a class of
+// this DLL under clsid. Write it once per class, at namespace scope.
+#define OSTRELIN_TASK_CLASS(TTask, clsid)                                                          \
+    static CTaskClass g_TaskClass##TTask((clsid), #TTask, &CreateTaskObject<TTask>)
