@@ -1,0 +1,223 @@
+// OstrelinTestTask: a task whose behaviour its configuration element sets, for
+// tests of the launcher. Attributes (numbers are decimal, or hex with 0x; a
+// number that does not parse makes Init return E_INVALIDARG):
+//
+//   Name                text for the log lines, without blanks ("-" if absent)
+//   InitResult          HRESULT that Init returns (default 0)
+//   RunResult           HRESULT that Run returns (default 0)
+//   Instruction         value Run writes as the instruction (default: none)
+//   ReloadCount         N: Run writes InstructionReload while fewer than N reloads
+//                       were asked in this process, then InstructionStop; the
+//                       count lives in the environment variable
+//                       OstrelinTestTaskReloads_<Name>, so it survives unloads
+//   DelayMs             milliseconds Run sleeps before it returns
+//   CloseRegisterMutex  1: Init closes the register mutex handle and writes NULL
+//   Terminate           exit code: Run ends the process with TerminateProcess,
+//                       after its log line and delay
+//   OverlapMutex        name of a mutex that Run holds from entry to return;
+//                       held by someone else at entry, the run line says overlap
+//   Log                 file to which Init and Run each append one line
+//   LogMemory           1: the run line adds the process's private (committed)
+//                       bytes and its handle count
+//
+// Log lines, fields separated by one blank:
+//   init <Name> pid=<process id> register=<1 if the register handle was non-NULL, else 0>
+//   run <Name> pid=<process id> instruction=<value on entry> runs=<Run calls since
+//       this copy of the DLL was loaded> [private=<bytes> handles=<count>] [overlap]
+#include "OstrelinTask.h"
+#include "TestTaskClsid.h"
+
+#include <psapi.h>
+
+#include <cwchar>
+#include <string>
+
+namespace
+{
+LONG g_cRuns = 0; // since this copy of the DLL was loaded
+
+// Decimal or 0x hex, signed or unsigned, within 32 bits.
+bool ParseNumber(const std::wstring& strText, LONG& nValue)
+{
+    const wchar_t* psz = strText.c_str();
+    const wchar_t* pszDigits = (*psz == L'-' || *psz == L'+') ? psz + 1 : psz;
+    const int nBase =
+        (pszDigits[0] == L'0' && (pszDigits[1] == L'x' || pszDigits[1] == L'X')) ? 16 : 10;
+    wchar_t* pszEnd = nullptr;
+    const long long n = std::wcstoll(psz, &pszEnd, nBase);
+    if (strText.empty() || *pszEnd != L'\0' || n < -0x80000000LL || n > 0xFFFFFFFFLL)
+        return false;
+    nValue = static_cast<LONG>(static_cast<ULONG>(n));
+    return true;
+}
+
+std::string ToAnsi(const std::wstring& str)
+{
+    const int cch = WideCharToMultiByte(CP_ACP, 0, str.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string strAnsi(cch > 0 ? cch : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, str.c_str(), -1, &strAnsi[0], cch, nullptr, nullptr);
+    strAnsi.resize(strAnsi.find('\0'));
+    return strAnsi;
+}
+
+void AppendLine(const std::wstring& strPath, std::string strLine)
+{
+    if (strPath.empty())
+        return;
+    strLine += "\r\n";
+    // One append write per line, so that lines of several processes stay whole.
+    HANDLE hFile =
+        CreateFileW(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+    DWORD cbWritten = 0;
+    WriteFile(hFile, strLine.data(), static_cast<DWORD>(strLine.size()), &cbWritten, nullptr);
+    CloseHandle(hFile);
+}
+
+// Wine answers 0 for the handle count: then count the handle values, among the
+// first 1024, that name a handle.
+DWORD CountHandles()
+{
+    DWORD cHandles = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &cHandles) && cHandles > 0)
+        return cHandles;
+    DWORD dwFlags = 0;
+    for (ULONG_PTR nValue = 4; nValue < 4 * 1024; nValue += 4)
+    {
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(nValue), &dwFlags))
+            ++cHandles;
+    }
+    return cHandles;
+}
+
+// Owns the overlap mutex for the duration of Run, when it got it.
+class COverlapGuard
+{
+public:
+    explicit COverlapGuard(const std::wstring& strName)
+    {
+        if (strName.empty())
+            return;
+        m_hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
+        if (!m_hMutex)
+            return;
+        const DWORD dwWait = WaitForSingleObject(m_hMutex, 0);
+        m_fOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+        m_fOverlap = dwWait == WAIT_TIMEOUT;
+    }
+    ~COverlapGuard()
+    {
+        if (m_fOwned)
+            ReleaseMutex(m_hMutex);
+        if (m_hMutex)
+            CloseHandle(m_hMutex);
+    }
+    COverlapGuard(const COverlapGuard&) = delete;
+    COverlapGuard& operator=(const COverlapGuard&) = delete;
+
+    bool m_fOverlap = false;
+
+private:
+    HANDLE m_hMutex = nullptr;
+    bool m_fOwned = false;
+};
+} // namespace
+
+class CTestTask : public CTaskBase
+{
+    std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex;
+    LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
+    LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_fLogMemory = 0;
+    bool m_fInstruction = false, m_fReloadCount = false, m_fTerminate = false;
+
+    HRESULT OnInit(IXMLDOMElement* pElement, HANDLE* phRegisterMutex) override
+    {
+        std::wstring strText;
+        if (GetTaskAttribute(pElement, L"Name", strText))
+            m_strName = strText;
+        GetTaskAttribute(pElement, L"Log", m_strLog);
+        GetTaskAttribute(pElement, L"OverlapMutex", m_strOverlapMutex);
+        const struct
+        {
+            const wchar_t* pszName;
+            LONG* pnValue;
+            bool* pfPresent;
+        } numbers[] = {
+            {L"InitResult", &m_hrInit, nullptr},
+            {L"RunResult", &m_hrRun, nullptr},
+            {L"Instruction", &m_nInstruction, &m_fInstruction},
+            {L"ReloadCount", &m_nReloadCount, &m_fReloadCount},
+            {L"DelayMs", &m_nDelayMs, nullptr},
+            {L"Terminate", &m_nTerminate, &m_fTerminate},
+            {L"CloseRegisterMutex", &m_fCloseRegister, nullptr},
+            {L"LogMemory", &m_fLogMemory, nullptr},
+        };
+        for (const auto& number : numbers)
+        {
+            const bool fPresent = GetTaskAttribute(pElement, number.pszName, strText);
+            if (fPresent && !ParseNumber(strText, *number.pnValue))
+                return E_INVALIDARG;
+            if (number.pfPresent)
+                *number.pfPresent = fPresent;
+        }
+
+        const bool fRegister = phRegisterMutex && *phRegisterMutex;
+        AppendLine(m_strLog, "init " + ToAnsi(m_strName) +
+                                 " pid=" + std::to_string(GetCurrentProcessId()) +
+                                 " register=" + (fRegister ? "1" : "0"));
+        if (m_fCloseRegister && fRegister)
+        {
+            CloseHandle(*phRegisterMutex);
+            *phRegisterMutex = nullptr;
+        }
+        return m_hrInit;
+    }
+
+    HRESULT OnRun(TaskInstruction& eInstruction) override
+    {
+        COverlapGuard overlap(m_strOverlapMutex);
+        std::string strLine = "run " + ToAnsi(m_strName) +
+                              " pid=" + std::to_string(GetCurrentProcessId()) +
+                              " instruction=" + std::to_string(eInstruction) +
+                              " runs=" + std::to_string(InterlockedIncrement(&g_cRuns));
+        if (m_fLogMemory)
+        {
+            // The commit charge: PrivateUsage on Windows, which Wine leaves 0.
+            PROCESS_MEMORY_COUNTERS counters = {};
+            GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+            strLine += " private=" + std::to_string(counters.PagefileUsage) +
+                       " handles=" + std::to_string(CountHandles());
+        }
+        if (overlap.m_fOverlap)
+            strLine += " overlap";
+        AppendLine(m_strLog, strLine);
+
+        if (m_nDelayMs > 0)
+            Sleep(static_cast<DWORD>(m_nDelayMs));
+        if (m_fTerminate)
+            TerminateProcess(GetCurrentProcess(), static_cast<UINT>(m_nTerminate));
+
+        if (m_fReloadCount)
+            eInstruction = CountReload() ? InstructionReload : InstructionStop;
+        else if (m_fInstruction)
+            eInstruction = static_cast<TaskInstruction>(m_nInstruction);
+        return m_hrRun;
+    }
+
+    // True, and one more reload counted, while fewer than ReloadCount were asked.
+    bool CountReload() const
+    {
+        const std::wstring strVariable = L"OstrelinTestTaskReloads_" + m_strName;
+        wchar_t szCount[16] = {};
+        GetEnvironmentVariableW(strVariable.c_str(), szCount, ARRAYSIZE(szCount));
+        const long cReloads = std::wcstol(szCount, nullptr, 10);
+        if (cReloads >= m_nReloadCount)
+            return false;
+        SetEnvironmentVariableW(strVariable.c_str(), std::to_wstring(cReloads + 1).c_str());
+        return true;
+    }
+};
+
+OSTRELIN_TASK_CLASS(CTestTask, CLSID_OstrelinTestTask);
