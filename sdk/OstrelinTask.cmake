@@ -23,9 +23,11 @@ function(ostrelin_add_task target)
 endfunction()
 
 function(ostrelin_register_task target)
-    if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    if(NOT WIN32)
         return()
     endif()
+    # Wine's regsvr32 takes the Unix path as it is (Z: drive); without an
+    # emulator this runs regsvr32 itself.
     add_test(NAME register_${target}
         COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s $<TARGET_FILE:${target}>)
     set_tests_properties(register_${target} PROPERTIES
