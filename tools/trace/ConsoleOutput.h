@@ -1,0 +1,17 @@
+// Writes text of the active ANSI code page to a standard handle, at once.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CConsoleOutput
+{
+public:
+    explicit CConsoleOutput(DWORD nStdHandle);
+    void Write(const std::string& text) const;
+
+private:
+    HANDLE m_hOutput;
+    bool m_isConsole; // a console shows the OEM code page: write it wide
+};

@@ -1,0 +1,22 @@
+// The command line of ostrelin-trace.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+struct CTraceArguments
+{
+    bool help = false;
+    bool dismiss = false;
+    DWORD timeoutMs = INFINITE;
+    std::string commandLine; // the program's, exactly as typed
+    std::string error;       // not empty: the arguments are wrong, and why
+};
+
+// Parses the tool's full command line (GetCommandLineA). The program's
+// command line is taken over verbatim, quotes included, because programs
+// such as the launcher read their own command line as raw text.
+CTraceArguments ParseTraceArguments(const char* pszCommandLine);
+
+extern const char szTraceUsage[];
