@@ -1,0 +1,70 @@
+// An installation of the launcher laid out as on a user's machine, in a fresh
+// temporary folder, and runs of its launcher under a debug session.
+//
+//   CInstallation inst("club");              // <temp>\...\club\bin\Ostrelin.exe
+//   inst.WriteConfig(szEmptyRunConfig);      // <root>\bin\Config.xml
+//   CSessionResult result = inst.Run();                       // "<exe>"
+//   CSessionResult result = inst.Run(inst.RootArgument());    // "<exe>" %ResourceRoot%="<root>"
+//   result.records, result.boxes, result.exitCode
+//
+//   auto run = inst.Start(...);  // in the background: run.wait_for(...), run.get()
+#pragma once
+
+#include "DebugSession.h"
+
+#include <functional>
+#include <future>
+#include <string>
+
+// A configuration whose task list is empty: the run ends at once.
+extern const char szEmptyRunConfig[];
+
+struct CRunOptions
+{
+    bool dismissBoxes = true;     // the launcher's boxes would wait for a user
+    DWORD timeoutMs = 120000;     // only against hangs; no test should come near it
+    std::string workingDirectory; // empty: the test's own
+    std::function<void(const CTraceEvent&)> onEvent; // for a box: before it is dismissed
+};
+
+class CInstallation
+{
+public:
+    // Lays out <temp>\ostrelin-e2e-<pid>\<name>\bin\Ostrelin.exe, copied from
+    // the build's bin folder. Names must differ within one test.
+    explicit CInstallation(const std::string& name);
+    ~CInstallation();
+    CInstallation(const CInstallation&) = delete;
+    CInstallation& operator=(const CInstallation&) = delete;
+
+    const std::string& Root() const { return m_root; } // no trailing backslash
+    std::string BinFolder() const { return m_root + "\\bin"; }
+    std::string LauncherPath() const { return m_root + "\\bin\\Ostrelin.exe"; }
+    std::string ConfigPath() const { return m_root + "\\bin\\Config.xml"; }
+
+    // Writes Config.xml with exactly these bytes (plain XML or scrambled).
+    void WriteConfig(const std::string& bytes) const;
+    void RemoveConfig() const;
+
+    // %ResourceRoot%="<root>"
+    std::string RootArgument() const;
+    // The quoted launcher path, then a blank and arguments when there are any.
+    std::string CommandLine(const std::string& arguments = std::string()) const;
+    // The same with the launcher path in the 8.3 short form of every folder.
+    std::string ShortCommandLine(const std::string& arguments = std::string()) const;
+    // The instance mutex name of a launcher started with CommandLine(arguments).
+    std::string InstanceKey(const std::string& arguments = std::string()) const;
+
+    // Runs the launcher with CommandLine(arguments) and returns what it did.
+    CSessionResult Run(const std::string& arguments = std::string(),
+                       const CRunOptions& options = CRunOptions()) const;
+    // The same with a command line of the caller's own.
+    static CSessionResult RunCommandLine(const std::string& commandLine,
+                                         const CRunOptions& options = CRunOptions());
+    // Runs it in the background.
+    std::future<CSessionResult> Start(const std::string& arguments = std::string(),
+                                      const CRunOptions& options = CRunOptions()) const;
+
+private:
+    std::string m_root;
+};
