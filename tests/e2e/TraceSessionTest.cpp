@@ -66,11 +66,11 @@ TEST(TraceSession, BoxLeftOpenEndsAtTheTimeOut)
 {
     CSessionOptions options = DebuggeeOptions("record:before box:A|B record:after");
     options.dismissBoxes = false;
-    options.timeoutMs = 5000;
+    options.timeoutMs = 10000;
     const CSessionResult result = RunDebuggee(options);
 
     EXPECT_EQ(SessionOutcome::TimedOut, result.outcome);
-    EXPECT_GE(result.elapsedMs, 5000u);
+    EXPECT_GE(result.elapsedMs, 10000u);
     EXPECT_EQ(std::vector<std::string>{"before"}, result.records);
     EXPECT_EQ((std::vector<CMessageBoxSeen>{{"A", "B", false}}), result.boxes);
 }

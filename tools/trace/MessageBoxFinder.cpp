@@ -4,6 +4,7 @@ namespace
 {
 const char szDialogClass[] = "#32770";
 const int idMessageText = 0xFFFF; // the static control that holds the box's text
+const size_t nLongestText = 64 * 1024;
 
 struct CSearch
 {
@@ -25,15 +26,14 @@ BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
-// Reads another process's window text from the system, without a message.
+// For another process's window the system answers from its own copy of the
+// text, without a message that a hung program would never answer.
+// (GetWindowTextLengthA would send one.)
 std::string GetText(HWND hwnd)
 {
-    const int cch = ::GetWindowTextLengthA(hwnd);
-    if (cch <= 0)
-        return std::string();
-    std::string text(static_cast<size_t>(cch) + 1, '\0');
-    text.resize(static_cast<size_t>(::GetWindowTextA(hwnd, &text[0], cch + 1)));
-    return text;
+    std::vector<char> buffer(nLongestText + 1, '\0');
+    const int cch = ::GetWindowTextA(hwnd, buffer.data(), static_cast<int>(buffer.size()));
+    return std::string(buffer.data(), cch > 0 ? static_cast<size_t>(cch) : 0);
 }
 } // namespace
 

@@ -8,6 +8,10 @@
 //   result.records, result.boxes, result.exitCode
 //
 //   auto run = inst.Start(...);  // in the background: run.wait_for(...), run.get()
+//
+// Every test that starts the launcher meets its fixed-name mutexes, which are
+// one namespace per Wine prefix: give it PROPERTIES RESOURCE_LOCK
+// ostrelin_named_mutexes in ostrelin_add_gtest.
 #pragma once
 
 #include "DebugSession.h"
