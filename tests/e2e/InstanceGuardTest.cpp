@@ -127,6 +127,14 @@ TEST(InstanceGuard, FixedNameTakenByAnotherKindOfObject)
     }
 }
 
+TEST(InstanceGuard, InstanceNameTakenByAnotherKindOfObjectRunsUnguarded)
+{
+    CTestInstallation installation("club");
+    const CPeer squatter = CPeer::WithEvent(installation.InstanceKey());
+    ExpectProceeded(installation.Run(), "without root");
+    ExpectProceeded(installation.Run(installation.RootArgument()), "with root");
+}
+
 // Also the process entry: an end in the guard writes both banners, in order,
 // and the guard's result is the exit code.
 TEST(InstanceGuard, SecondCopyWithoutRootEndsAtOnceWithoutMessage)
