@@ -1,0 +1,162 @@
+#include "CoreXML.h"
+
+#include "ConfigScramble.h"
+#include "CoreFile.h"
+#include "CoreTrace.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+// The check points below print their expression as written: keep clang-format
+// away from them.
+// clang-format off
+CXMLDoc::CXMLDoc()
+{
+    CHECK_HRESULT(::CoCreateInstance( CLSID_DOMFreeThreadedDocument, NULL, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, (void**)AcceptHere()));
+}
+
+CXMLElement CXMLDoc::GetDocumentElement() const
+{
+    CInterfacePtr<IXMLDOMElement> pifRoot;
+    CHECK_HRESULT(pif()->get_documentElement( pifRoot.AcceptHere()));
+    return CXMLElement(pifRoot);
+}
+
+CXMLElement CXMLElement::SelectSingleElement(const char* pszXPath) const
+{
+    if (!*this)
+        CHECK_HRESULT(E_POINTER);
+    CInterfacePtr<IXMLDOMNode> pifNode;
+    CHECK_HRESULT(pif()->selectSingleNode( CComBSTR( pszXPath ), pifNode.AcceptHere()));
+    // Nothing matched: pifNode is empty and the query answers S_FALSE.
+    CInterfacePtr<IXMLDOMElement> pifRes;
+    CHECK_HRESULT(pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes ));
+    return CXMLElement(pifRes);
+}
+
+CXMLNodeList CXMLElement::GetChildNodes() const
+{
+    if (!*this)
+        CHECK_HRESULT(E_POINTER);
+    CInterfacePtr<IXMLDOMNodeList> pifChildren;
+    CHECK_HRESULT(pif()->get_childNodes( pifChildren.AcceptHere()));
+    return CXMLNodeList(pifChildren);
+}
+// clang-format on
+
+CXMLDoc CXMLDoc::FromURL(const CText& strPath)
+{
+    CXMLDoc docXML;
+
+    CSharedReadFile fileXML;
+    const HRESULT hRes = fileXML.Open(strPath);
+    if (hRes != S_OK)
+    {
+        CText strProblem("---->\tCXMLDoc::FromURL() problem ");
+        strProblem += strPath;
+        strProblem += "\n";
+        TraceText(strProblem);
+    }
+    CHECK_HRESULT(hRes);
+
+    // Four gigabytes or more would be read as the size modulo 4 GiB: refused.
+    const ULONGLONG cbFile = fileXML.GetSize();
+    if (cbFile > MAXDWORD)
+        CHECK_HRESULT(HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    const DWORD nSize = static_cast<DWORD>(cbFile);
+    if (nSize == 0)
+        CHECK_HRESULT(E_FAIL);
+
+    // nSize + 1 must not wrap around to an empty buffer.
+    std::unique_ptr<char[]> bufXML(nSize < MAXDWORD ? new (std::nothrow) char[nSize + 1] : nullptr);
+    char* const szBuf = bufXML.get();
+    if (szBuf == nullptr)
+        CHECK_HRESULT(E_FAIL);
+    CHECK_HRESULT(fileXML.Read(szBuf, nSize));
+    szBuf[nSize] = '\0';
+
+    const char* const pszName = ::PathFindFileNameA(strPath);
+    const size_t iXML = UnscrambleConfigInPlace(szBuf, nSize, pszName, std::strlen(pszName));
+    const ULONG cbXML = static_cast<ULONG>(nSize - iXML);
+
+    // The DOM gets bytes, so it detects the encoding itself.
+    CComVariant varXML;
+    SAFEARRAY* const psaXML = ::SafeArrayCreateVector(VT_UI1, 0, cbXML);
+    if (psaXML != nullptr)
+    {
+        V_VT(&varXML) = VT_ARRAY | VT_UI1;
+        V_ARRAY(&varXML) = psaXML;
+        void* pvData = nullptr;
+        if (SUCCEEDED(::SafeArrayAccessData(psaXML, &pvData)))
+        {
+            std::memcpy(pvData, szBuf + iXML, cbXML);
+            ::SafeArrayUnaccessData(psaXML);
+        }
+    }
+    bufXML.reset();
+
+    // Content that does not parse leaves the document without a root; the
+    // caller meets that as an empty root element. The file stays open until
+    // the load is done.
+    VARIANT_BOOL fLoaded = VARIANT_FALSE;
+    docXML.pif()->load(varXML, &fLoaded);
+    return docXML;
+}
+
+HRESULT CXMLElement::DoGetAttribute(CComVariant& varValue, const char* pszName) const
+{
+    if (!*this)
+        CHECK_HRESULT(E_POINTER);
+    if (pszName == nullptr)
+        return E_FAIL;
+    HRESULT hRes = S_OK;
+    try
+    {
+        CComVariant varAttribute;
+        V_VT(&varAttribute) = VT_BSTR;
+        V_BSTR(&varAttribute) = nullptr;
+        hRes = pif()->getAttribute(CComBSTR(pszName), &varAttribute);
+        if (hRes == S_OK && V_VT(&varAttribute) == VT_BSTR)
+        {
+            // What reaches the caller has passed through the ANSI code page:
+            // characters it lacks become its default character, and a base
+            // letter with a combining accent becomes the precomposed letter.
+            const BSTR strWide = V_BSTR(&varAttribute);
+            const CText strNarrow = TextFromWide(strWide, static_cast<int>(::SysStringLen(strWide)),
+                                                 CP_ACP, WC_COMPOSITECHECK);
+            CComBSTR strBack(strNarrow.GetString(), strNarrow.GetLength());
+            const CComVariant varBack(strBack);
+            varValue.Copy(&varBack);
+        }
+        else if (hRes == S_OK)
+        {
+            hRes = DISP_E_TYPEMISMATCH; // not a string: read as unreadable
+        }
+    }
+    catch (...)
+    {
+        CText strFailure;
+        FormatText(strFailure, "DoGetAttribute() failed: %s", pszName);
+        TraceText(strFailure);
+        // Read as absent, so that callers fall back to their default.
+        return E_OUTOFMEMORY;
+    }
+    return hRes;
+}
+
+CComVariant CXMLElement::GetAttribute(const char* pszName, const VARIANT& varDefault,
+                                      bool* pfFound) const
+{
+    CComVariant varValue;
+    const bool fFound = DoGetAttribute(varValue, pszName) == S_OK;
+    if (pfFound != nullptr)
+        *pfFound = fFound;
+    if (fFound)
+        return varValue;
+    CComVariant varResult;
+    varResult.Copy(&varDefault);
+    return varResult;
+}

@@ -1,0 +1,24 @@
+// A file read in one piece while others may go on reading and writing it.
+#pragma once
+
+#include <windows.h>
+
+class CSharedReadFile
+{
+public:
+    CSharedReadFile() = default;
+    ~CSharedReadFile();
+    CSharedReadFile(const CSharedReadFile&) = delete;
+    CSharedReadFile& operator=(const CSharedReadFile&) = delete;
+
+    // S_OK, or the last error as an HRESULT.
+    HRESULT Open(const char* pszPath);
+    // The whole size; 0 when it cannot be read.
+    ULONGLONG GetSize() const;
+    // One read of exactly nSize bytes: S_OK, the last error as an HRESULT, or
+    // HRESULT_FROM_WIN32(ERROR_HANDLE_EOF) when fewer bytes arrive.
+    HRESULT Read(char* pBuffer, DWORD nSize);
+
+private:
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+};
