@@ -23,6 +23,7 @@ public:
     CInterfacePtr& operator=(const CInterfacePtr&) = delete;
 
     T* pif() const { return m_pif; }
+    T* operator->() const { return m_pif; }
 
     // Empties this pointer and lends its slot to a call that delivers a new
     // reference, which this pointer then owns.

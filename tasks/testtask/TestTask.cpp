@@ -17,8 +17,13 @@
 //   OverlapMutex        name of a mutex that Run holds from entry to return;
 //                       held by someone else at entry, the run line says overlap
 //   Log                 file to which Init and Run each append one line
-//   LogMemory           1: the run line adds the process's private (committed)
-//                       bytes and its handle count
+//   LogMemory           N: the run line adds the process's private (committed)
+//                       bytes and its handle count on every Nth reload counted
+//                       by ReloadCount (on every run without ReloadCount)
+//   Pin                 1: Init pins the DLL in memory, so unloads leave it loaded
+//   CopyFrom, CopyTo    Run copies file CopyFrom over file CopyTo, as an update
+//                       would replace the configuration; a failed copy is Run's
+//                       failure
 //
 // Log lines, fields separated by one blank:
 //   init <Name> pid=<process id> register=<1 if the register handle was non-NULL, else 0>
@@ -127,9 +132,9 @@ private:
 
 class CTestTask : public CTaskBase
 {
-    std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex;
+    std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex, m_strCopyFrom, m_strCopyTo;
     LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
-    LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_fLogMemory = 0;
+    LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_nLogMemory = 0, m_fPin = 0;
     bool m_fInstruction = false, m_fReloadCount = false, m_fTerminate = false;
 
     HRESULT OnInit(IXMLDOMElement* pElement, HANDLE* phRegisterMutex) override
@@ -139,6 +144,8 @@ class CTestTask : public CTaskBase
             m_strName = strText;
         GetTaskAttribute(pElement, L"Log", m_strLog);
         GetTaskAttribute(pElement, L"OverlapMutex", m_strOverlapMutex);
+        GetTaskAttribute(pElement, L"CopyFrom", m_strCopyFrom);
+        GetTaskAttribute(pElement, L"CopyTo", m_strCopyTo);
         const struct
         {
             const wchar_t* pszName;
@@ -152,7 +159,8 @@ class CTestTask : public CTaskBase
             {L"DelayMs", &m_nDelayMs, nullptr},
             {L"Terminate", &m_nTerminate, &m_fTerminate},
             {L"CloseRegisterMutex", &m_fCloseRegister, nullptr},
-            {L"LogMemory", &m_fLogMemory, nullptr},
+            {L"LogMemory", &m_nLogMemory, nullptr},
+            {L"Pin", &m_fPin, nullptr},
         };
         for (const auto& number : numbers)
         {
@@ -167,6 +175,11 @@ class CTestTask : public CTaskBase
         AppendLine(m_strLog, "init " + ToAnsi(m_strName) +
                                  " pid=" + std::to_string(GetCurrentProcessId()) +
                                  " register=" + (fRegister ? "1" : "0"));
+        HMODULE hSelf = nullptr;
+        if (m_fPin)
+            GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN |
+                                   GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                               reinterpret_cast<LPCWSTR>(&g_cRuns), &hSelf);
         if (m_fCloseRegister && fRegister)
         {
             CloseHandle(*phRegisterMutex);
@@ -182,7 +195,7 @@ class CTestTask : public CTaskBase
                               " pid=" + std::to_string(GetCurrentProcessId()) +
                               " instruction=" + std::to_string(eInstruction) +
                               " runs=" + std::to_string(InterlockedIncrement(&g_cRuns));
-        if (m_fLogMemory)
+        if (m_nLogMemory > 0 && ReloadsCounted() % m_nLogMemory == 0)
         {
             // The commit charge: PrivateUsage on Windows, which Wine leaves 0.
             PROCESS_MEMORY_COUNTERS counters = {};
@@ -198,6 +211,8 @@ class CTestTask : public CTaskBase
             Sleep(static_cast<DWORD>(m_nDelayMs));
         if (m_fTerminate)
             TerminateProcess(GetCurrentProcess(), static_cast<UINT>(m_nTerminate));
+        if (!m_strCopyFrom.empty() && !CopyFileW(m_strCopyFrom.c_str(), m_strCopyTo.c_str(), FALSE))
+            return HRESULT_FROM_WIN32(GetLastError());
 
         if (m_fReloadCount)
             eInstruction = CountReload() ? InstructionReload : InstructionStop;
@@ -206,16 +221,23 @@ class CTestTask : public CTaskBase
         return m_hrRun;
     }
 
+    std::wstring ReloadVariable() const { return L"OstrelinTestTaskReloads_" + m_strName; }
+
+    // Reloads asked so far in this process (0 without ReloadCount).
+    long ReloadsCounted() const
+    {
+        wchar_t szCount[16] = {};
+        GetEnvironmentVariableW(ReloadVariable().c_str(), szCount, ARRAYSIZE(szCount));
+        return std::wcstol(szCount, nullptr, 10);
+    }
+
     // True, and one more reload counted, while fewer than ReloadCount were asked.
     bool CountReload() const
     {
-        const std::wstring strVariable = L"OstrelinTestTaskReloads_" + m_strName;
-        wchar_t szCount[16] = {};
-        GetEnvironmentVariableW(strVariable.c_str(), szCount, ARRAYSIZE(szCount));
-        const long cReloads = std::wcstol(szCount, nullptr, 10);
+        const long cReloads = ReloadsCounted();
         if (cReloads >= m_nReloadCount)
             return false;
-        SetEnvironmentVariableW(strVariable.c_str(), std::to_wstring(cReloads + 1).c_str());
+        SetEnvironmentVariableW(ReloadVariable().c_str(), std::to_wstring(cReloads + 1).c_str());
         return true;
     }
 };
