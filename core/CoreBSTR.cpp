@@ -38,6 +38,13 @@ CComBSTR::CComBSTR(const char* pch, int cch)
         ThrowConversionFailure();
 }
 
+BSTR* CComBSTR::AcceptHere()
+{
+    ::SysFreeString(m_str);
+    m_str = nullptr;
+    return &m_str;
+}
+
 BSTR CComBSTR::Detach()
 {
     BSTR str = m_str;

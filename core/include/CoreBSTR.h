@@ -19,6 +19,9 @@ public:
     CComBSTR& operator=(const CComBSTR&) = delete;
 
     operator BSTR() const { return m_str; }
+    int Length() const { return static_cast<int>(::SysStringLen(m_str)); }
+    // Frees the string and lends the slot to a call that delivers a new one.
+    BSTR* AcceptHere();
     // Hands the string over; the caller frees it.
     BSTR Detach();
 
