@@ -56,7 +56,14 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, HANDLE* phRegisterMutex,
 }
 } // namespace
 
-void RunTasks(const CText& strConfigPath, CGuardHandles& handles)
+void EndRunNormally(CGuardHandles& handles)
+{
+    // Nothing after this runs, not even COM's shutdown.
+    handles.CloseAll();
+    ::ExitProcess(0);
+}
+
+void RunTasks(const CText& strConfigPath, CGuardHandles& handles, NormalEndFunction pfnNormalEnd)
 {
     for (;;)
     {
@@ -79,9 +86,8 @@ void RunTasks(const CText& strConfigPath, CGuardHandles& handles)
 
         if (eInstruction != InstructionReload)
         {
-            // The normal end: nothing after this runs, not even COM's shutdown.
-            handles.CloseAll();
-            ::ExitProcess(0);
+            pfnNormalEnd(handles);
+            return;
         }
         ::CoFreeUnusedLibraries();
     } // the task list, Node and Doc are released here, in that order
