@@ -53,6 +53,9 @@ class CStartProgramTask : public CTaskBase
             strCommandLine += L" " + m_strArguments;
         TraceTaskText("StartProgram", L"starting " + strCommandLine + L" in " + strFolder);
 
+        // Checked first: a missing program would otherwise read as a bad
+        // working directory, its own folder.
+        CHECK_WIN32(::GetFileAttributesW(strProgram.c_str()) != INVALID_FILE_ATTRIBUTES);
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};

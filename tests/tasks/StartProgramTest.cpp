@@ -50,7 +50,9 @@ TEST_F(StartProgram, StartsWaitsAndAnswers)
          L"{bin}|{child} {dir}\\3.txt {event}"},
         {L"Program='missing.exe'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), InstructionContinue,
          nullptr},
-        {L"Program='' Arguments='{dir}\\5.txt'", E_INVALIDARG, InstructionContinue, nullptr},
+        {L"Program='{name}\\none\\task_child.exe' Arguments='{dir}\\5.txt'",
+         HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), InstructionContinue, nullptr},
+        {L"Program='' Arguments='{dir}\\6.txt'", E_INVALIDARG, InstructionContinue, nullptr},
     };
     for (size_t i = 0; i < ARRAYSIZE(cases); ++i)
     {
