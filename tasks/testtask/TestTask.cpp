@@ -16,10 +16,16 @@
 //                       after its log line and delay
 //   OverlapMutex        name of a mutex that Run holds from entry to return;
 //                       held by someone else at entry, the run line says overlap
+//   WaitEvent           name of a manual-reset event that Run waits for (at most
+//                       60 s) after its log line and before its delay
 //   Log                 file to which Init and Run each append one line
 //   LogMemory           N: the run line adds the process's private (committed)
 //                       bytes and its handle count on every Nth reload counted
 //                       by ReloadCount (on every run without ReloadCount)
+//   LogPeak             1: the run line adds the process's peak working set
+//   Timestamp           1: the init and run lines add the performance counter as
+//                       it stood on entry to Init and Run (one clock for all
+//                       processes of the machine)
 //   Pin                 1: Init pins the DLL in memory, so unloads leave it loaded
 //   CopyFrom, CopyTo    Run copies file CopyFrom over file CopyTo, as an update
 //                       would replace the configuration; a failed copy is Run's
@@ -27,8 +33,10 @@
 //
 // Log lines, fields separated by one blank:
 //   init <Name> pid=<process id> register=<1 if the register handle was non-NULL, else 0>
+//       [qpc=<counter>]
 //   run <Name> pid=<process id> instruction=<value on entry> runs=<Run calls since
-//       this copy of the DLL was loaded> [private=<bytes> handles=<count>] [overlap]
+//       this copy of the DLL was loaded> [private=<bytes> handles=<count>]
+//       [peak=<bytes>] [qpc=<counter>] [overlap]
 #include "OstrelinTask.h"
 #include "TestTaskClsid.h"
 
@@ -40,6 +48,14 @@
 namespace
 {
 LONG g_cRuns = 0; // since this copy of the DLL was loaded
+const DWORD nLongestEventWaitMs = 60000;
+
+std::string ReadCounter()
+{
+    LARGE_INTEGER counter = {};
+    QueryPerformanceCounter(&counter);
+    return std::to_string(counter.QuadPart);
+}
 
 // Decimal or 0x hex, signed or unsigned, within 32 bits.
 bool ParseNumber(const std::wstring& strText, LONG& nValue)
@@ -133,12 +149,15 @@ private:
 class CTestTask : public CTaskBase
 {
     std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex, m_strCopyFrom, m_strCopyTo;
+    std::wstring m_strWaitEvent;
     LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
     LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_nLogMemory = 0, m_fPin = 0;
+    LONG m_fLogPeak = 0, m_fTimestamp = 0;
     bool m_fInstruction = false, m_fReloadCount = false, m_fTerminate = false;
 
     HRESULT OnInit(IXMLDOMElement* pElement, HANDLE* phRegisterMutex) override
     {
+        const std::string strEntered = ReadCounter(); // before any work of the task's own
         std::wstring strText;
         if (GetTaskAttribute(pElement, L"Name", strText))
             m_strName = strText;
@@ -146,6 +165,7 @@ class CTestTask : public CTaskBase
         GetTaskAttribute(pElement, L"OverlapMutex", m_strOverlapMutex);
         GetTaskAttribute(pElement, L"CopyFrom", m_strCopyFrom);
         GetTaskAttribute(pElement, L"CopyTo", m_strCopyTo);
+        GetTaskAttribute(pElement, L"WaitEvent", m_strWaitEvent);
         const struct
         {
             const wchar_t* pszName;
@@ -161,6 +181,8 @@ class CTestTask : public CTaskBase
             {L"CloseRegisterMutex", &m_fCloseRegister, nullptr},
             {L"LogMemory", &m_nLogMemory, nullptr},
             {L"Pin", &m_fPin, nullptr},
+            {L"LogPeak", &m_fLogPeak, nullptr},
+            {L"Timestamp", &m_fTimestamp, nullptr},
         };
         for (const auto& number : numbers)
         {
@@ -174,7 +196,8 @@ class CTestTask : public CTaskBase
         const bool fRegister = phRegisterMutex && *phRegisterMutex;
         AppendLine(m_strLog, "init " + ToAnsi(m_strName) +
                                  " pid=" + std::to_string(GetCurrentProcessId()) +
-                                 " register=" + (fRegister ? "1" : "0"));
+                                 " register=" + (fRegister ? "1" : "0") +
+                                 (m_fTimestamp ? " qpc=" + strEntered : ""));
         HMODULE hSelf = nullptr;
         if (m_fPin)
             GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN |
@@ -190,6 +213,7 @@ class CTestTask : public CTaskBase
 
     HRESULT OnRun(TaskInstruction& eInstruction) override
     {
+        const std::string strEntered = ReadCounter();
         COverlapGuard overlap(m_strOverlapMutex);
         std::string strLine = "run " + ToAnsi(m_strName) +
                               " pid=" + std::to_string(GetCurrentProcessId()) +
@@ -203,10 +227,27 @@ class CTestTask : public CTaskBase
             strLine += " private=" + std::to_string(counters.PagefileUsage) +
                        " handles=" + std::to_string(CountHandles());
         }
+        if (m_fLogPeak)
+        {
+            PROCESS_MEMORY_COUNTERS counters = {};
+            GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+            strLine += " peak=" + std::to_string(counters.PeakWorkingSetSize);
+        }
+        if (m_fTimestamp)
+            strLine += " qpc=" + strEntered;
         if (overlap.m_fOverlap)
             strLine += " overlap";
         AppendLine(m_strLog, strLine);
 
+        if (!m_strWaitEvent.empty())
+        {
+            HANDLE hEvent = CreateEventW(nullptr, TRUE, FALSE, m_strWaitEvent.c_str());
+            if (hEvent)
+            {
+                WaitForSingleObject(hEvent, nLongestEventWaitMs);
+                CloseHandle(hEvent);
+            }
+        }
         if (m_nDelayMs > 0)
             Sleep(static_cast<DWORD>(m_nDelayMs));
         if (m_fTerminate)

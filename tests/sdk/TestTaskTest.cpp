@@ -151,3 +151,45 @@ TEST_F(TestTask, LogsWhatItSawAndOverlaps)
                                             strInit + " register=0\r\n" + strRun + "\r\n")))
         << log.str();
 }
+
+TEST_F(TestTask, TimestampsPeakAndWaitForTheEvent)
+{
+    const std::wstring strLog =
+        GetBinPath(L"sdk_tests_wait_") + std::to_wstring(GetCurrentProcessId()) + L".log";
+    HANDLE hEvent = CreateEventW(nullptr, TRUE, FALSE, L"OstrelinSdkTestWait");
+    LARGE_INTEGER set = {}, returned = {};
+    std::thread setter(
+        [&]
+        {
+            // Set only once Run has written its line, that is, while it waits.
+            for (;;)
+            {
+                std::ifstream log(strLog.c_str());
+                std::string line;
+                if (std::getline(log, line) && std::getline(log, line))
+                    break;
+                Sleep(10);
+            }
+            QueryPerformanceCounter(&set);
+            SetEvent(hEvent);
+        });
+    InitAndRun(L"Name='Beta' Timestamp='1' LogPeak='1' WaitEvent='OstrelinSdkTestWait' Log='" +
+               strLog + L"'");
+    QueryPerformanceCounter(&returned);
+    setter.join();
+    CloseHandle(hEvent);
+    EXPECT_LT(set.QuadPart, returned.QuadPart) << "Run returned before the event was set";
+
+    std::stringstream log;
+    log << std::ifstream(strLog.c_str(), std::ios::binary).rdbuf();
+    DeleteFileW(strLog.c_str());
+    std::smatch match;
+    const std::string strLines = log.str();
+    ASSERT_TRUE(std::regex_match(strLines, match,
+                                 std::regex("init Beta pid=[0-9]+ register=0 qpc=([0-9]+)\r\n"
+                                            "run Beta pid=[0-9]+ instruction=0 runs=[0-9]+ "
+                                            "peak=[1-9][0-9]* qpc=([0-9]+)\r\n")))
+        << strLines;
+    EXPECT_LE(std::stoll(match[1]), std::stoll(match[2]));
+    EXPECT_LE(std::stoll(match[2]), set.QuadPart);
+}
