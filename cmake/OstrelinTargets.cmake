@@ -34,3 +34,14 @@ function(ostrelin_add_gtest target)
         DISCOVERY_TIMEOUT 120
         PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()
+
+# Adds every folder below the current one that has a CMakeLists.txt of its
+# own, so that a new tool, task or test folder needs no edit elsewhere.
+function(ostrelin_add_subfolders)
+    file(GLOB folders LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    foreach(folder ${folders})
+        if(EXISTS ${folder}/CMakeLists.txt)
+            add_subdirectory(${folder})
+        endif()
+    endforeach()
+endfunction()
