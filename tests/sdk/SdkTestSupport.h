@@ -60,3 +60,26 @@ inline std::wstring GetBinPath(const wchar_t* pszFile)
     std::wstring strPath = szPath;
     return strPath.substr(0, strPath.rfind(L'\\') + 1) + pszFile;
 }
+
+struct CAnswer
+{
+    HRESULT hrInit = E_UNEXPECTED, hrRun = E_UNEXPECTED;
+    TaskInstruction eInstruction = InstructionContinue;
+};
+
+// A fresh task created by CLSID: Init with the attributes, Run if Init accepted.
+inline CAnswer RunTask(const CLSID& clsid, const std::wstring& strAttributes)
+{
+    CAnswer answer;
+    CPtr<ITask> task;
+    CPtr<IXMLDOMElement> element;
+    HANDLE hRegister = nullptr;
+    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask, task.Out()));
+    MakeElement(strAttributes, element);
+    if (!task.p || !element.p)
+        return answer;
+    answer.hrInit = task->Init(element.p, &hRegister);
+    if (answer.hrInit == S_OK)
+        answer.hrRun = task->Run(&answer.eInstruction);
+    return answer;
+}

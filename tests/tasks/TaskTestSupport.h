@@ -11,29 +11,6 @@
 #include <utility>
 #include <vector>
 
-struct CAnswer
-{
-    HRESULT hrInit = E_UNEXPECTED, hrRun = E_UNEXPECTED;
-    TaskInstruction eInstruction = InstructionContinue;
-};
-
-// A fresh task created by CLSID: Init with the attributes, Run if Init accepted.
-inline CAnswer RunTask(const CLSID& clsid, const std::wstring& strAttributes)
-{
-    CAnswer answer;
-    CPtr<ITask> task;
-    CPtr<IXMLDOMElement> element;
-    HANDLE hRegister = nullptr;
-    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask, task.Out()));
-    MakeElement(strAttributes, element);
-    if (!task.p || !element.p)
-        return answer;
-    answer.hrInit = task->Init(element.p, &hRegister);
-    if (answer.hrInit == S_OK)
-        answer.hrRun = task->Run(&answer.eInstruction);
-    return answer;
-}
-
 // bin\tasks_tests_<pid>, removed with its content at the end.
 struct CScratch
 {
