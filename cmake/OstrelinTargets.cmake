@@ -17,7 +17,7 @@ function(ostrelin_target_defaults target)
         target_compile_definitions(${target} PRIVATE
             __USE_MINGW_ANSI_STDIO=0 _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
         # A full static link imports nothing but system DLLs.
-        target_link_options(${target} PRIVATE -static -Wl,--gc-sections
+        target_link_options(${target} PRIVATE -static -Wl,--gc-sections -Wl,--no-insert-timestamp
             $<$<CONFIG:Release>:-s>)
     endif()
 endfunction()
