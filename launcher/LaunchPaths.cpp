@@ -14,12 +14,15 @@ CText GetCommandLineArgument(const char* pszName)
 CText FindCommandLineArgument(const char* pszCommandLine, const char* pszName)
 {
     const CText strLine(pszCommandLine);
-    const int cchName = CText(pszName).GetLength();
-    for (int iName = strLine.Find(pszName); iName >= 0; iName = strLine.Find(pszName, iName + 1))
+    // The name with the blank before it, found as whole characters: the second
+    // byte of a double-byte character is never that blank.
+    const CText strBlankName = CText(" ") + pszName;
+    const int cchBlankName = strBlankName.GetLength();
+    for (int iBlank = strLine.Find(strBlankName); iBlank >= 0;
+         iBlank = strLine.Find(strBlankName, iBlank + 1))
     {
-        const int iEquals = iName + cchName;
-        if (iName == 0 || strLine[iName - 1] != ' ' || iEquals >= strLine.GetLength() ||
-            strLine[iEquals] != '=')
+        const int iEquals = iBlank + cchBlankName;
+        if (iEquals >= strLine.GetLength() || strLine[iEquals] != '=')
             continue;
 
         int iValue = iEquals + 1;

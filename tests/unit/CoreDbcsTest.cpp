@@ -74,6 +74,12 @@ TEST(Dbcs, LaunchPathsKeepDoubleByteCharactersWhole)
     EXPECT_STREQ(Join({"D:\\", szSo}),
                  FindCommandLineArgument(Join({"x.exe %ResourceRoot%=D:\\", szSo, " -y"}),
                                          "%ResourceRoot%"));
+    // A blank that is the second byte of a lead byte's character is not the
+    // blank before the name.
+    EXPECT_STREQ("", FindCommandLineArgument("x.exe \x83 %ResourceRoot%=D:\\x", "%ResourceRoot%"));
+    EXPECT_STREQ("E:\\y",
+                 FindCommandLineArgument("x.exe \x83 %ResourceRoot%=D:\\x %ResourceRoot%=E:\\y",
+                                         "%ResourceRoot%"));
     EXPECT_STREQ(Join({"C:\\", szSo, "/../\\bin\\Config.xml"}),
                  ResolveConfigPathFrom(CText(), Join({"C:\\", szSo, "\\client", szSo})));
 }
