@@ -13,7 +13,11 @@ const char szCaption[] = "Casino";
 const char szLoadingError[] = "Error during casino loading.";
 const char szUpdateMessage[] = "You are receiving some updates to the casino.  Please be patient. "
                                "This should not take any longer than 30 seconds";
-const DWORD nUpdateProbeTimeout = 0;
+// Every copy owns the exclusive mutex for the instant of its own probe, the
+// updater for the whole update: a probe that waits this long tells the two
+// apart. A probe of 0 ms took a copy started at the same moment for the
+// updater and showed the update message.
+const DWORD nUpdateProbeTimeout = 1000;
 const DWORD nInstanceWaitWithRoot = 30000;
 const DWORD nInstanceWaitWithoutRoot = 0;
 
