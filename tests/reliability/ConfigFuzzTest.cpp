@@ -162,13 +162,14 @@ TEST_F(ConfigFuzz, HostileDocumentsEndNormallyOrWithOneTracedError)
         }
         WriteFileBytes(path, doc);
 
+        watchdog.Arm(iDocument);
         if (!WhyUnsafeToRun(path).empty())
         {
+            watchdog.Disarm();
             ++cUnsafe;
             continue;
         }
 
-        watchdog.Arm(iDocument);
         CDebugOutputCapture capture;
         bool fRan = false, fFailed = false;
         try
