@@ -1,0 +1,185 @@
+// Loading configurations of 1 KB, 1 MB and 50 MB with CXMLDoc::FromURL, plain
+// and scrambled, and where the time of a load goes.
+#include "Bench.h"
+#include "BenchConfigs.h"
+#include "BenchSupport.h"
+
+#include "ConfigScramble.h"
+#include "CoreFile.h"
+#include "CoreXML.h"
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace
+{
+const char szConfigName[] = "Config.xml";
+
+double TimeFromURL(const std::string& path)
+{
+    const LONGLONG nStart = ReadCounter();
+    double seconds = 0;
+    {
+        const CXMLDoc doc = CXMLDoc::FromURL(CText(path.c_str()));
+        seconds = SecondsSince(nStart);
+        if (!doc.GetDocumentElement())
+            throw std::runtime_error(path + " did not parse");
+    }
+    return seconds;
+}
+
+// The steps of one load, timed one by one as FromURL takes them.
+struct CLoadSteps
+{
+    double read = 0, unscramble = 0, copy = 0, parse = 0, release = 0;
+};
+
+CLoadSteps TimeLoadSteps(const std::string& path)
+{
+    CLoadSteps steps;
+    LONGLONG nStart = ReadCounter();
+    CXMLDoc doc;
+    CSharedReadFile file;
+    if (file.Open(path.c_str()) != S_OK)
+        throw std::runtime_error("cannot open " + path);
+    const DWORD nSize = static_cast<DWORD>(file.GetSize());
+    std::unique_ptr<char[]> buffer(new char[nSize + 1]);
+    if (file.Read(buffer.get(), nSize) != S_OK)
+        throw std::runtime_error("cannot read " + path);
+    buffer[nSize] = '\0';
+    steps.read = SecondsSince(nStart);
+
+    nStart = ReadCounter();
+    const size_t iXML =
+        UnscrambleConfigInPlace(buffer.get(), nSize, szConfigName, sizeof(szConfigName) - 1);
+    steps.unscramble = SecondsSince(nStart);
+
+    nStart = ReadCounter();
+    const ULONG cbXML = static_cast<ULONG>(nSize - iXML);
+    CComVariant varXML;
+    SAFEARRAY* const psaXML = ::SafeArrayCreateVector(VT_UI1, 0, cbXML);
+    V_VT(&varXML) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&varXML) = psaXML;
+    void* pvData = nullptr;
+    ::SafeArrayAccessData(psaXML, &pvData);
+    std::memcpy(pvData, buffer.get() + iXML, cbXML);
+    ::SafeArrayUnaccessData(psaXML);
+    buffer.reset();
+    steps.copy = SecondsSince(nStart);
+
+    nStart = ReadCounter();
+    VARIANT_BOOL fLoaded = VARIANT_FALSE;
+    doc.pif()->load(varXML, &fLoaded);
+    steps.parse = SecondsSince(nStart);
+    if (!fLoaded)
+        throw std::runtime_error(path + " did not parse");
+
+    nStart = ReadCounter();
+    doc.AcceptHere(); // releases the document
+    steps.release = SecondsSince(nStart);
+    return steps;
+}
+
+double MB(double bytes)
+{
+    return bytes / (1024.0 * 1024.0);
+}
+
+std::string Figure(const char* pszFormat, double value)
+{
+    char sz[64];
+    std::snprintf(sz, sizeof(sz), pszFormat, value);
+    return sz;
+}
+} // namespace
+
+void RunLoadBench(const CBenchOptions& options, CSummary& summary)
+{
+    const struct
+    {
+        const char* pszName;
+        size_t cbWanted;
+        int cRuns, cQuickRuns;
+    } sizes[] = {
+        {"1 KB", 1024, 51, 11},
+        {"1 MB", 1024 * 1024, 11, 3},
+        {"50 MB", 50 * 1024 * 1024, 3, 1},
+    };
+    Print(
+        "\nLoading with CXMLDoc::FromURL, in this process (plain and scrambled taken in turns)\n");
+    Print("  %6s %5s %12s %12s %12s %12s %9s\n", "size", "runs", "plain", "scrambled", "plain /MB",
+          "scr. /MB", "scr/plain");
+    double perMB[3] = {}, ratios[3] = {};
+    std::vector<CLoadSteps> profiles[2];
+    int iSize = 0;
+    for (const auto& size : sizes)
+    {
+        const std::string folder = options.workFolder + "load-" + std::to_string(iSize);
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+        ::CreateDirectoryA((folder + "\\plain").c_str(), nullptr);
+        ::CreateDirectoryA((folder + "\\scrambled").c_str(), nullptr);
+        const std::string plainPath = folder + "\\plain\\" + szConfigName;
+        const std::string scrambledPath = folder + "\\scrambled\\" + szConfigName;
+        {
+            const std::string xml = SizedConfig(size.cbWanted);
+            WriteBytes(plainPath, xml);
+            WriteBytes(scrambledPath, ScrambleConfig(xml, szConfigName));
+        }
+        const double cbFile = static_cast<double>(FileSize(plainPath));
+
+        TimeFromURL(plainPath);
+        TimeFromURL(scrambledPath);
+        std::vector<double> plain, scrambled;
+        const int cRuns = options.Runs(size.cRuns, size.cQuickRuns);
+        for (int iRun = 0; iRun < cRuns; ++iRun)
+        {
+            // The order alternates, so that neither form always runs second.
+            if (iRun % 2)
+                scrambled.push_back(TimeFromURL(scrambledPath));
+            plain.push_back(TimeFromURL(plainPath));
+            if (iRun % 2 == 0)
+                scrambled.push_back(TimeFromURL(scrambledPath));
+        }
+        const double plainTime = Median(plain), scrambledTime = Median(scrambled);
+        perMB[iSize] = plainTime / MB(cbFile);
+        ratios[iSize] = scrambledTime / plainTime;
+        Print("  %6s %5d %9.2f ms %9.2f ms %9.2f ms %9.2f ms %9.3f\n", size.pszName, cRuns,
+              plainTime * 1000, scrambledTime * 1000, perMB[iSize] * 1000,
+              scrambledTime / MB(cbFile) * 1000, ratios[iSize]);
+
+        if (size.cbWanted >= 1024 * 1024)
+        {
+            profiles[0].push_back(TimeLoadSteps(plainPath));
+            profiles[1].push_back(TimeLoadSteps(scrambledPath));
+        }
+        RemoveFolder(folder);
+        ++iSize;
+    }
+
+    Print("\n  Where a load goes (one run each, ms): read, unscramble, copy to the DOM's\n"
+          "  byte array, parse; and the release of the document at the end of a pass\n");
+    Print("  %6s %10s %9s %11s %9s %10s %10s\n", "size", "form", "read", "unscramble", "copy",
+          "parse", "release");
+    for (size_t iProfile = 0; iProfile < profiles[0].size(); ++iProfile)
+    {
+        for (int iForm = 0; iForm < 2; ++iForm)
+        {
+            const CLoadSteps& steps = profiles[iForm][iProfile];
+            Print("  %6s %10s %9.2f %11.2f %9.2f %10.2f %10.2f\n", sizes[iProfile + 1].pszName,
+                  iForm ? "scrambled" : "plain", steps.read * 1000, steps.unscramble * 1000,
+                  steps.copy * 1000, steps.parse * 1000, steps.release * 1000);
+        }
+    }
+
+    Print("  (a 1 KB load is its fixed cost: creating the document, opening the file)\n");
+    const double growth = perMB[2] / perMB[1];
+    Print("  %-40s %s\n", "per MB, 50 MB against 1 MB", RatioAgainstTarget(growth, 1.5).c_str());
+    summary.Add("load per MB at 1 KB / 1 MB / 50 MB: " + Figure("%.2f", perMB[0] * 1000) + " / " +
+                Figure("%.2f", perMB[1] * 1000) + " / " + Figure("%.2f", perMB[2] * 1000) +
+                " ms; 50 MB vs 1 MB: " + RatioAgainstTarget(growth, 1.5));
+    summary.Add(
+        "scrambled vs plain at 1 KB / 1 MB / 50 MB: " + Figure("%.3f", ratios[0]) + " / " +
+        Figure("%.3f", ratios[1]) + " / " + Figure("%.3f", ratios[2]) + " (target <= 1.05: " +
+        (ratios[1] <= 1.05 && ratios[2] <= 1.05 && ratios[0] <= 1.05 ? "met" : "missed") + ")");
+}
