@@ -1,7 +1,8 @@
 // The floor of the start-up benchmark: a GUI program that only initialises
 // COM and creates the free-threaded MSXML document the launcher creates, then
 // ends as the launcher's normal end does: ExitProcess, the document still held,
-// COM not uninitialised.
+// COM not uninitialised. Built twice: plain, and with the launcher's manifest
+// (common controls 6), to show what that costs.
 // With a file name as its argument, it appends the performance counter as it
 // stood once the document existed, and its peak working set:
 //   floor qpc=<counter> peak=<bytes>

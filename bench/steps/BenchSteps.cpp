@@ -1,5 +1,5 @@
 // ostrelin-bench-steps: the launcher's way from process start to the first
-// task's Init, taken with the launcher's own functions, with the performance
+// task's Init, taken with the launcher's own functions and its manifest, with the performance
 // counter written after each step, so that the start-up benchmark can say
 // where the time goes. Arguments: the log file, then the configuration path.
 // Log lines: "<step> qpc=<counter>".
