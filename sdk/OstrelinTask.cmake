@@ -1,7 +1,9 @@
 # Building and registering task DLLs.
 #
-#   ostrelin_add_task(MyTask SOURCES MyTask.cpp [LIBRARIES ...])
-#       builds MyTask.dll in <build>/bin with the SDK's exports.
+#   ostrelin_add_task(MyTask SOURCES MyTask.cpp [LIBRARIES ...] [UNLOADABLE])
+#       builds MyTask.dll in <build>/bin with the SDK's exports. Built with
+#       mingw-w64, the DLL stays loaded once loaded, because its static runtime
+#       leaks on every unload; UNLOADABLE lets COM unload it all the same.
 #   ostrelin_register_task(MyTask)
 #       adds a test that registers it with regsvr32 in the build's Wine prefix,
 #       as setup of the fixture ostrelin_tasks_registered; tests that create
@@ -10,8 +12,12 @@
 set(OSTRELIN_SDK_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "The task SDK's folder")
 
 function(ostrelin_add_task target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
-    add_library(${target} SHARED ${ARG_SOURCES} ${OSTRELIN_SDK_DIR}/OstrelinTask.def)
+    cmake_parse_arguments(ARG "UNLOADABLE" "" "SOURCES;LIBRARIES" ${ARGN})
+    add_library(${target} SHARED ${ARG_SOURCES} ${OSTRELIN_SDK_DIR}/TaskUnloadPolicy.cpp
+        ${OSTRELIN_SDK_DIR}/OstrelinTask.def)
+    if(ARG_UNLOADABLE)
+        target_compile_definitions(${target} PRIVATE OSTRELIN_TASK_UNLOADABLE)
+    endif()
     ostrelin_target_defaults(${target})
     target_link_libraries(${target} PRIVATE ostrelin_task_sdk ${ARG_LIBRARIES})
     if(MINGW)

@@ -85,5 +85,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
 
 STDAPI DllCanUnloadNow()
 {
+    if (!TaskModuleMayUnload())
+        return S_FALSE;
     return InterlockedCompareExchange(&g_cModuleLocks, 0, 0) == 0 ? S_OK : S_FALSE;
 }

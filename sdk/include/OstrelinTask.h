@@ -55,6 +55,10 @@ bool GetTaskAttribute(IXMLDOMElement* pElement, const wchar_t* pszName, std::wst
 // for anything else. Call only inside a catch block.
 HRESULT HResultFromCurrentException();
 
+// False when the DLL stays loaded for the life of the process (the default for
+// mingw-w64 builds, whose static runtime cannot be unloaded cleanly).
+bool TaskModuleMayUnload();
+
 // The DLL stays loaded while this count is above zero: every live task object,
 // every class object reference and every IClassFactory::LockServer(TRUE).
 void LockTaskModule();

@@ -57,3 +57,12 @@ TEST_F(ApplyStagedConfig, TakesOnlyTheExactStagedName)
                 << c.pszAttributes << " " << i;
     }
 }
+
+// A reload frees unused libraries; a sample task built with mingw's static
+// runtime stays, since each unload would leak part of that runtime.
+TEST_F(ApplyStagedConfig, StaysLoadedWhenUnusedLibrariesAreFreed)
+{
+    RunTask(CLSID_ApplyStagedConfigTask, L"Staging='none'");
+    CoFreeUnusedLibraries();
+    EXPECT_NE(nullptr, GetModuleHandleW(L"ApplyStagedConfig.dll"));
+}
