@@ -63,14 +63,6 @@ double MedianSeconds(int cRuns, const std::function<void()>& f)
     return Median(seconds);
 }
 
-std::string GetBinFolder()
-{
-    char szPath[MAX_PATH * 4] = "";
-    const DWORD cch = ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-    const std::string path(szPath, cch);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

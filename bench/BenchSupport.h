@@ -1,6 +1,8 @@
 // Clocks, medians, files and child processes for the benchmarks.
 #pragma once
 
+#include "TestPaths.h" // GetBinFolder
+
 #include <windows.h>
 
 #include <functional>
@@ -16,9 +18,6 @@ double Median(std::vector<double> values);
 
 // The median of cRuns timings of f, in seconds.
 double MedianSeconds(int cRuns, const std::function<void()>& f);
-
-// The folder of the running program, with a trailing backslash.
-std::string GetBinFolder();
 
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);

@@ -1,5 +1,6 @@
 #include "TaskConfig.h"
 
+#include "CoreBSTR.h"
 #include "CoreTrace.h"
 
 #include <cwchar>
@@ -62,17 +63,9 @@ void CTaskConfig::Reject(const wchar_t* pszName, const std::wstring* pstrValue,
 
 void TraceTaskText(const char* pszTask, const std::wstring& strText)
 {
-    const int cch =
-        ::WideCharToMultiByte(CP_ACP, 0, strText.c_str(), -1, nullptr, 0, nullptr, nullptr);
     CText strLine(pszTask);
     strLine += ": ";
-    if (cch > 0)
-    {
-        CText strAnsi;
-        ::WideCharToMultiByte(CP_ACP, 0, strText.c_str(), -1, strAnsi.GetBufferSetLength(cch - 1),
-                              cch, nullptr, nullptr);
-        strLine += strAnsi;
-    }
+    strLine += TextFromWide(strText.c_str(), static_cast<int>(strText.size()), CP_ACP);
     strLine += "\n";
     TraceText(strLine);
 }

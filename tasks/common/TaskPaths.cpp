@@ -1,5 +1,6 @@
 #include "TaskPaths.h"
 
+#include "CoreBSTR.h"
 #include "CoreError.h"
 #include "LaunchPaths.h"
 
@@ -7,16 +8,6 @@
 
 namespace
 {
-std::wstring ToWide(const char* psz)
-{
-    const int cch = ::MultiByteToWideChar(CP_ACP, 0, psz, -1, nullptr, 0);
-    CHECK_WIN32(cch > 0);
-    std::wstring str(static_cast<size_t>(cch), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, psz, -1, &str[0], cch);
-    str.resize(static_cast<size_t>(cch - 1));
-    return str;
-}
-
 std::wstring ExpandEnvironment(const std::wstring& strPath)
 {
     const DWORD cch = ::ExpandEnvironmentStringsW(strPath.c_str(), nullptr, 0);
@@ -31,7 +22,7 @@ std::wstring ExpandEnvironment(const std::wstring& strPath)
 std::wstring GetLiveConfigPath()
 {
     const CText strConfigPath = ResolveConfigPath(GetCommandLineArgument("%ResourceRoot%"));
-    return GetFullPath(ToWide(strConfigPath));
+    return GetFullPath(static_cast<BSTR>(CComBSTR(strConfigPath)));
 }
 
 std::wstring ResolveTaskPath(const std::wstring& strPath)

@@ -37,6 +37,7 @@
 //   run <Name> pid=<process id> instruction=<value on entry> runs=<Run calls since
 //       this copy of the DLL was loaded> [private=<bytes> handles=<count>]
 //       [peak=<bytes>] [qpc=<counter>] [overlap]
+#include "CoreBSTR.h"
 #include "OstrelinTask.h"
 #include "TestTaskClsid.h"
 
@@ -74,11 +75,7 @@ bool ParseNumber(const std::wstring& strText, LONG& nValue)
 
 std::string ToAnsi(const std::wstring& str)
 {
-    const int cch = WideCharToMultiByte(CP_ACP, 0, str.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string strAnsi(cch > 0 ? cch : 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, str.c_str(), -1, &strAnsi[0], cch, nullptr, nullptr);
-    strAnsi.resize(strAnsi.find('\0'));
-    return strAnsi;
+    return TextFromWide(str.c_str(), static_cast<int>(str.size()), CP_ACP).GetString();
 }
 
 void AppendLine(const std::wstring& strPath, std::string strLine)

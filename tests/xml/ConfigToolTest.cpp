@@ -35,7 +35,7 @@ const char* const kUpdate = "  0: <Update> CLSID \"{6F1C2A3B-4D5E-4F60-8172-93A4
 
 TEST(ConfigTool, CheckSamples)
 {
-    const std::string strCheck = "check " + BinFolder() + "\\samples\\config\\";
+    const std::string strCheck = "check " + GetBinFolder() + "samples\\config\\";
     ExpectReport(strCheck + "normal.xml", 0,
                  {"form: plain\ndocument element: <Config>\n\"Run\": 2 child node(s)\n", kUpdate,
                   "  1: <Lobby> CLSID \"{0B9D8E7F-6A5B-4C3D-8E2F-1A0B9C8D7E6F}\"",

@@ -4,6 +4,7 @@
 
 #include "CoreError.h"
 #include "DebugOutputCapture.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -102,13 +103,6 @@ inline std::vector<std::string> ExpectThrown(const std::function<void()>& pfnAct
     return capture.Records();
 }
 
-inline std::string BinFolder()
-{
-    char szPath[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    return std::string(szPath, std::strrchr(szPath, '\\'));
-}
-
 // A program of the build's bin folder with pipes for its standard input and
 // output; the inheritable handles of this process go with it.
 class CChildProcess
@@ -129,7 +123,7 @@ public:
         startup.hStdInput = hStdin;
         startup.hStdOutput = hStdout;
         startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-        std::string strCommand = "\"" + BinFolder() + "\\" + strProgram + "\" " + strArguments;
+        std::string strCommand = "\"" + GetBinFolder() + strProgram + "\" " + strArguments;
         EXPECT_TRUE(::CreateProcessA(nullptr, &strCommand[0], nullptr, nullptr, TRUE, 0, nullptr,
                                      nullptr, &startup, &m_process));
         ::CloseHandle(hStdin);

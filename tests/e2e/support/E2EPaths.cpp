@@ -6,14 +6,6 @@
 #include <stdexcept>
 #include <system_error>
 
-std::string GetBinFolder()
-{
-    char szPath[MAX_PATH * 4] = "";
-    const DWORD cch = ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-    const std::string path(szPath, cch);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
 std::string GetTestTempFolder()
 {
     static const std::string folder = []
