@@ -2,46 +2,49 @@
 
 option(OSTRELIN_WERROR "Treat compiler warnings as errors" ON)
 
+# ostrelin_build_flags: the compiler and linker settings that every target
+# links (PRIVATE). Tested: mingw-w64 (GCC) cross builds, run under Wine.
+# Prepared, never built here: Clang (the GCC set) and MSVC (its own set).
+#
 # Check points print __FILE__ and __DATE__: keep build-machine paths out of the
 # binary (file texts are relative to the source root) and let SOURCE_DATE_EPOCH
-# fix the date, so the build is reproducible.
-function(ostrelin_target_defaults target)
-    target_compile_options(${target} PRIVATE
-        -Wall -Wextra
-        $<$<BOOL:${OSTRELIN_WERROR}>:-Werror>
-        -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
-        -ffile-prefix-map=${CMAKE_BINARY_DIR}/=
-        -ffunction-sections -fdata-sections)
+# fix the date (GCC reads it), so the build is reproducible.
+if(NOT TARGET ostrelin_build_flags)
+    add_library(ostrelin_build_flags INTERFACE)
+    set(gcc_like "$<CXX_COMPILER_ID:GNU,Clang>")
+    set(msvc "$<CXX_COMPILER_ID:MSVC>")
+    set(werror "$<BOOL:${OSTRELIN_WERROR}>")
+    target_compile_options(ostrelin_build_flags INTERFACE
+        "$<${gcc_like}:-Wall;-Wextra;$<${werror}:-Werror>>"
+        "$<${gcc_like}:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=;-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>"
+        "$<${gcc_like}:-ffunction-sections;-fdata-sections>"
+        # The same intent for MSVC: warnings, UTF-8 sources, standard
+        # conformance, removable functions and data, no time stamps.
+        "$<${msvc}:/W4;$<${werror}:/WX>;/utf-8;/permissive-;/Zc:__cplusplus;/Gy;/Gw;/Brepro>")
     if(WIN32)
         # The platform's own printf family (msvcrt), not mingw's replacement.
-        target_compile_definitions(${target} PRIVATE
+        target_compile_definitions(ostrelin_build_flags INTERFACE
             __USE_MINGW_ANSI_STDIO=0 _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
-        # A full static link imports nothing but system DLLs.
-        target_link_options(${target} PRIVATE -static -Wl,--gc-sections -Wl,--no-insert-timestamp
-            $<$<CONFIG:Release>:-s>)
+        # A full static link imports nothing but system DLLs; no time stamp,
+        # and stripped in Release.
+        target_link_options(ostrelin_build_flags INTERFACE
+            "$<${gcc_like}:-static;-Wl,--gc-sections;-Wl,--no-insert-timestamp;$<$<CONFIG:Release>:-s>>"
+            "$<${msvc}:/OPT:REF;/OPT:ICF;/INCREMENTAL:NO;/Brepro>")
     endif()
-endfunction()
+    unset(gcc_like)
+    unset(msvc)
+    unset(werror)
+endif()
 
 # A GoogleTest executable run under the emulator (Wine) by CTest, one CTest
 # test per test case. Extra arguments after PROPERTIES go to every test.
 function(ostrelin_add_gtest target)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;PROPERTIES" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
-    ostrelin_target_defaults(${target})
-    target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main)
+    target_link_libraries(${target} PRIVATE ostrelin_build_flags ${ARG_LIBRARIES}
+        GTest::gtest GTest::gtest_main)
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
         PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
-endfunction()
-
-# Adds every folder below the current one that has a CMakeLists.txt of its
-# own, so that a new tool, task or test folder needs no edit elsewhere.
-function(ostrelin_add_subfolders)
-    file(GLOB folders LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
-    foreach(folder ${folders})
-        if(EXISTS ${folder}/CMakeLists.txt)
-            add_subdirectory(${folder})
-        endif()
-    endforeach()
 endfunction()
