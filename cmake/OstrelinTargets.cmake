@@ -48,3 +48,20 @@ function(ostrelin_add_gtest target)
         DISCOVERY_TIMEOUT 120
         PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()
+
+# This project's own tests: a test that registers a task DLL with regsvr32 in
+# the build's Wine prefix, as setup of the fixture ostrelin_tasks_registered;
+# tests that create tasks by CLSID declare FIXTURES_REQUIRED
+# ostrelin_tasks_registered. (A task author registers with regsvr32.)
+function(ostrelin_register_task target)
+    if(NOT WIN32)
+        return()
+    endif()
+    # Wine's regsvr32 takes the Unix path as it is (Z: drive); without an
+    # emulator this runs regsvr32 itself.
+    add_test(NAME register_${target}
+        COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s $<TARGET_FILE:${target}>)
+    set_tests_properties(register_${target} PROPERTIES
+        FIXTURES_SETUP ostrelin_tasks_registered
+        TIMEOUT 300)
+endfunction()

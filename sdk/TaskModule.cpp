@@ -1,6 +1,10 @@
 // The class objects of a task DLL and its COM exports. Class objects are
 // static, as in the system's own DLLs: their references only hold the module.
+// All four exports stand here: every task DLL links this file (its class
+// objects use it), and the linker takes from the SDK's library only what is
+// referenced, which the .def file's exports are not.
 #include "OstrelinTask.h"
+#include "TaskRegistration.h"
 
 namespace
 {
@@ -88,4 +92,14 @@ STDAPI DllCanUnloadNow()
     if (!TaskModuleMayUnload())
         return S_FALSE;
     return InterlockedCompareExchange(&g_cModuleLocks, 0, 0) == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer()
+{
+    return RegisterTaskClasses();
+}
+
+STDAPI DllUnregisterServer()
+{
+    return UnregisterTaskClasses();
 }

@@ -1,5 +1,7 @@
 // Self-registration: HKCR\CLSID\{clsid}\InprocServer32 for every task class of
 // the DLL, which is what regsvr32 calls.
+#include "TaskRegistration.h"
+
 #include "OstrelinTask.h"
 
 #include <olectl.h>
@@ -88,7 +90,7 @@ LONG UnregisterTaskClass(const CTaskClass& taskClass)
 }
 } // namespace
 
-STDAPI DllRegisterServer()
+HRESULT RegisterTaskClasses()
 {
     try
     {
@@ -105,7 +107,7 @@ STDAPI DllRegisterServer()
     }
 }
 
-STDAPI DllUnregisterServer()
+HRESULT UnregisterTaskClasses()
 {
     try
     {

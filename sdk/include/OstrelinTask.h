@@ -1,15 +1,36 @@
-// Everything a task component needs: derive from CTaskBase, implement OnRun
-// (and OnInit if the task reads its element), and name the class with
-// OSTRELIN_TASK_CLASS. The SDK supplies the COM plumbing and the DLL exports.
+// The task SDK: the one header a task component includes. Derive from
+// CTaskBase, implement OnRun (and OnInit if the task reads its element), and
+// name the class with OSTRELIN_TASK_CLASS; the SDK supplies the COM plumbing
+// and the DLL exports.
 //
 //     class CHelloTask : public CTaskBase
 //     {
 //         HRESULT OnRun(TaskInstruction& eInstruction) override;
 //     };
 //     OSTRELIN_TASK_CLASS(CHelloTask, CLSID_HelloTask);
+//
+// What the SDK offers, all through this header:
+//   ITask.h       the contract with the launcher: ITask, TaskInstruction
+//   this header   CTaskBase, OSTRELIN_TASK_CLASS, GetTaskAttribute,
+//                 HResultFromCurrentException, the DLL's unload policy
+//   TaskConfig.h  CTaskConfig: reading attributes; a faulty one is traced and
+//                 fails Run
+//   TaskPaths.h   paths relative to the folder of the Config.xml being run
+//   TaskTrace.h   TraceTaskText: a trace record of the task's own
+//   CoreError.h   of the launcher's core library, only the check points
+//                 CHECK_HRESULT and CHECK_WIN32 and the errors they raise
+//                 (CCoreError, CWin32Error, CCOMError), which trace "Thrown"
+//                 lines as the launcher's do; and, because those declarations
+//                 use them, CText and CAtlException of CoreText.h. The rest of
+//                 the core library is linked into the SDK's library for the
+//                 SDK's own use and is not part of what it offers.
 #pragma once
 
+#include "CoreError.h"
 #include "ITask.h"
+#include "TaskConfig.h"
+#include "TaskPaths.h"
+#include "TaskTrace.h"
 
 #include <string>
 
@@ -51,8 +72,9 @@ private:
 bool GetTaskAttribute(IXMLDOMElement* pElement, const wchar_t* pszName, std::wstring& strValue);
 
 // The failure HRESULT of the exception being handled: E_OUTOFMEMORY for
-// std::bad_alloc, the error's own code for the core error types, E_UNEXPECTED
-// for anything else. Call only inside a catch block.
+// std::bad_alloc, the error's own code for CCoreError (the check points) and
+// CAtlException (the text layer inside the SDK), E_UNEXPECTED for anything
+// else. Call only inside a catch block.
 HRESULT HResultFromCurrentException();
 
 // False when the DLL stays loaded for the life of the process (the default for

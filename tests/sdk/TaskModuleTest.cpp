@@ -4,7 +4,7 @@
 
 namespace
 {
-// As HelloTask.cpp defines them.
+// As tasks/hello/HelloTask.cpp and ThrowingTask.cpp define them.
 const CLSID CLSID_HelloTask = {
     0x5afebdb9, 0xda2e, 0x4ad0, {0x9b, 0x1b, 0x95, 0x1a, 0xe4, 0xbd, 0x75, 0x29}};
 const CLSID CLSID_ThrowingTask = {
@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         CComTest::SetUp();
-        ASSERT_NE(nullptr, hModule = LoadLibraryW(GetBinPath(L"HelloTask.dll").c_str()));
+        ASSERT_NE(nullptr, hModule = LoadLibraryW(GetBinPath(L"SdkTestTasks.dll").c_str()));
     }
     void TearDown() override
     {

@@ -1,6 +1,9 @@
-// Where the sample tasks' paths lead. A relative path in a task's element
-// starts at the folder of the Config.xml that holds it, <resource root>\bin:
-// the launcher's own folder unless %ResourceRoot% names another root.
+// Where a task's paths lead. A relative path in a task's element starts at the
+// folder of the Config.xml that holds it, <resource root>\bin: the launcher's
+// own folder unless %ResourceRoot% names another root. The configuration path
+// follows the launcher's own rules (the same code), from the command line and
+// the executable of the process that hosts the task. Failures raise the
+// check-point errors of CoreError.h.
 #pragma once
 
 #include <string>

@@ -1,11 +1,23 @@
-// Reading a sample task's element. A value that is missing where it is needed,
-// or present but wrong, is traced ("StartProgram: Then="stpo" is not one of:
+// Reading a task's element. A value that is missing where it is needed, or
+// present but wrong, is traced ("StartProgram: Then="stpo" is not one of:
 // continue, stop") and remembered: the task then fails its Run with
 // E_INVALIDARG, so that a mistyped element shows in the trace instead of being
 // skipped silently.
+//
+//     HRESULT OnInit(IXMLDOMElement* pElement, HANDLE*) override
+//     {
+//         CTaskConfig config("MyTask", pElement);
+//         m_strText = config.GetText(L"Text", true);
+//         m_hrConfig = config.GetResult();
+//         return S_OK; // a faulty element fails Run, where the launcher reports it
+//     }
+//     HRESULT OnRun(TaskInstruction& eInstruction) override
+//     {
+//         CHECK_HRESULT(m_hrConfig);
+//         ...
 #pragma once
 
-#include "OstrelinTask.h"
+#include "ITask.h"
 
 #include <initializer_list>
 #include <string>
@@ -13,6 +25,7 @@
 class CTaskConfig
 {
 public:
+    // pszTask starts every trace record; pElement is read during the calls only.
     CTaskConfig(const char* pszTask, IXMLDOMElement* pElement);
 
     // The attribute's text; empty when absent. fRequired: absent or empty is an
@@ -37,6 +50,3 @@ private:
     IXMLDOMElement* m_pElement;
     HRESULT m_hr = S_OK;
 };
-
-// One trace record "<task>: <text>" on the debugger output, in the ANSI code page.
-void TraceTaskText(const char* pszTask, const std::wstring& strText);

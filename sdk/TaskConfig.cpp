@@ -1,7 +1,7 @@
 #include "TaskConfig.h"
 
-#include "CoreBSTR.h"
-#include "CoreTrace.h"
+#include "OstrelinTask.h"
+#include "TaskTrace.h"
 
 #include <cwchar>
 
@@ -59,13 +59,4 @@ void CTaskConfig::Reject(const wchar_t* pszName, const std::wstring* pstrValue,
         strText += L"=\"" + *pstrValue + L"\"";
     TraceTaskText(m_pszTask, strText + L" " + strWhy);
     m_hr = E_INVALIDARG;
-}
-
-void TraceTaskText(const char* pszTask, const std::wstring& strText)
-{
-    CText strLine(pszTask);
-    strLine += ": ";
-    strLine += TextFromWide(strText.c_str(), static_cast<int>(strText.size()), CP_ACP);
-    strLine += "\n";
-    TraceText(strLine);
 }

@@ -1,0 +1,13 @@
+#include "TaskTrace.h"
+
+#include "CoreBSTR.h"
+#include "CoreTrace.h"
+
+void TraceTaskText(const char* pszTask, const std::wstring& strText)
+{
+    CText strLine(pszTask);
+    strLine += ": ";
+    strLine += TextFromWide(strText.c_str(), static_cast<int>(strText.size()), CP_ACP);
+    strLine += "\n";
+    TraceText(strLine);
+}
