@@ -23,7 +23,7 @@ class CMyTask : public CTaskBase
     HRESULT OnRun(TaskInstruction& eInstruction) override
     {
         CHECK_HRESULT(m_hrConfig);
-        TraceTaskText("MyTask", m_strGreeting + L", from " + GetLiveConfigPath());
+        TraceTaskText("MyTask", m_strGreeting + L" (listed in " + GetLiveConfigPath() + L")");
         eInstruction = InstructionContinue;
         return S_OK;
     }
