@@ -13,7 +13,11 @@ const std::string kDebuggee = "\"" + GetBinFolder() + "ostrelin-debuggee.exe\"";
 // Times vary from run to run.
 std::string WithoutTimes(const std::string& output)
 {
-    const std::string text = std::regex_replace(output, std::regex("started [^\n]*"), "started T");
+    const std::string text =
+        std::regex_replace(output,
+                           std::regex("started [0-9]{4}(-[0-9]{2}){2}( [0-9]{2}|:[0-9]{2}){3} "
+                                      "\\(UTC[-+][0-9]{2}:[0-9]{2}\\)"),
+                           "started T");
     return std::regex_replace(text, std::regex("\\+[0-9]+\\.[0-9]{3} s"), "+T s");
 }
 } // namespace
