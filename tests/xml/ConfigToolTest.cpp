@@ -1,92 +1,106 @@
+// ostrelin-config as support staff run it: reports, files and exit codes.
+#include "ToolRun.h"
 #include "XmlTestSupport.h"
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace
 {
-// The exit code, and the report with its lines ending in LF.
-std::pair<DWORD, std::string> RunTool(const std::string& strArguments)
-{
-    auto result = CChildProcess("ostrelin-config.exe", strArguments).Finish();
-    result.second.erase(std::remove(result.second.begin(), result.second.end(), '\r'),
-                        result.second.end());
-    return result;
-}
-
-void ExpectReport(const std::string& strArguments, DWORD dwExitCode,
-                  std::initializer_list<const char*> parts)
-{
-    const auto result = RunTool(strArguments);
-    EXPECT_EQ(dwExitCode, result.first) << strArguments;
-    for (const char* pszPart : parts)
-        EXPECT_NE(std::string::npos, result.second.find(pszPart)) << pszPart << result.second;
-}
-
-std::string ReadBytes(const std::string& strPath)
-{
-    std::ifstream file(strPath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-const char* const kUpdate = "  0: <Update> CLSID \"{6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8}\": "
-                            "parses as {6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8}; not registered "
-                            "as an in-process server: skipped\n";
-
-TEST(ConfigTool, CheckSamples)
-{
-    const std::string strCheck = "check " + GetBinFolder() + "samples\\config\\";
-    ExpectReport(strCheck + "normal.xml", 0,
-                 {"form: plain\ndocument element: <Config>\n\"Run\": 2 child node(s)\n", kUpdate,
-                  "  1: <Lobby> CLSID \"{0B9D8E7F-6A5B-4C3D-8E2F-1A0B9C8D7E6F}\"",
-                  "result: the run goes through the list; 0 of 2 task(s) registered\n"});
-    ExpectReport(strCheck + "comment-in-run.xml", 2,
-                 {"\"Run\": 3 child node(s)\n", kUpdate,
-                  "  1: comment node, not an element: HRESULT: 0x80004002",
-                  "result: the launcher ends its run here, at child 1\n"});
-    ExpectReport(strCheck + "no-run.xml", 2,
-                 {"\"Run\": missing\nresult: the launcher ends its run here\n"});
-    ExpectReport(strCheck + "empty-run.xml", 0,
-                 {"\"Run\": 0 child node(s)\nresult: no task to run; the run ends normally\n"});
-}
-
-TEST(ConfigTool, ScrambledFilesAndRegisteredTasks)
-{
-    CScratchFolder folder;
-    const std::string strPlain = folder.Write(
-        "plain.xml", "<Config><Run><Xml CLSID=\"{2933BF91-7B36-11D2-B20E-00C04F983E60}\"/>"
-                     "<None/><Bad CLSID=\"nonsense\"/></Run></Config>");
-    const std::string strConfig = folder.Path("Config.xml");
-    const std::string strBack = folder.Path("back.xml");
-    const std::string strRenamed = folder.Path("Renamed.xml");
-
-    EXPECT_EQ(0u, RunTool("scramble " + strPlain + " " + strConfig).first);
-    EXPECT_NE(ReadBytes(strPlain), ReadBytes(strConfig));
-    EXPECT_EQ(2u, RunTool("scramble " + strConfig + " " + strBack).first); // not twice
-    EXPECT_EQ(0u, RunTool("unscramble " + strConfig + " " + strBack).first);
-    EXPECT_EQ(ReadBytes(strPlain), ReadBytes(strBack));
-    EXPECT_EQ(ReadBytes(strPlain), RunTool("show " + strConfig).second);
-    EXPECT_EQ(2u, RunTool("unscramble " + strPlain + " " + strBack).first);
-
-    ExpectReport("check " + strConfig, 0,
-                 {"form: scrambled for \"Config.xml\"\n", "\"Run\": 3 child node(s)\n",
-                  "  0: <Xml> CLSID \"{2933BF91-7B36-11D2-B20E-00C04F983E60}\": parses as "
-                  "{2933BF91-7B36-11D2-B20E-00C04F983E60}; registered in-process: ",
-                  "  1: <None> CLSID \"\": does not parse (0x",
-                  "  2: <Bad> CLSID \"nonsense\": does not parse (0x",
-                  "result: the run goes through the list; 1 of 3 task(s) registered\n"});
-    // Renamed, the scrambled file is taken as plain and does not parse.
-    ASSERT_TRUE(::CopyFileA(strConfig.c_str(), strRenamed.c_str(), FALSE));
-    ExpectReport("check " + strRenamed, 2,
-                 {"form: plain\ndocument element: none (the file does not parse)\n"});
-}
-
-TEST(ConfigTool, UsageErrors)
-{
-    for (const char* pszArguments : {"", "frobnicate", "scramble onlyone", "show a b",
-                                     "scramble a b --name", "check a --name b"})
-        EXPECT_EQ(std::make_pair(1ul, std::string()), RunTool(pszArguments)) << pszArguments;
-    ExpectReport("check Z:\\no\\such\\Config.xml", 2,
-                 {"result: the launcher ends its run here: HRESULT: 0x80070003"});
-}
+const std::string kGone = "{5B0E6C1D-3A2F-4E8B-9C7D-0F1E2D3C4B5A}";
+const std::string kGoneKey = "Software\\Classes\\CLSID\\" + kGone;
+const char kGoneDll[] = "C:\\gone\\Gone.dll";
 } // namespace
+
+TEST(ConfigTool, CommandsReportsAndExitCodes)
+{
+    // A class registered with a DLL that is gone.
+    HKEY hKey = nullptr;
+    ASSERT_EQ(0, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kGoneKey + "\\InprocServer32").c_str(), 0,
+                                   nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr));
+    ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kGoneDll),
+                     sizeof kGoneDll);
+    ::RegCloseKey(hKey);
+
+    CScratchFolder folder;
+    const std::string strXml =
+        "<Config><Run><Xml CLSID=\"{2933BF91-7B36-11D2-B20E-00C04F983E60}\"/>"
+        "<None/><Gone CLSID=\"" +
+        kGone + "\"/></Run></Config>";
+    const std::string strPlain = folder.Write("plain.xml", strXml);
+    const std::string strEmpty = folder.Write("empty.xml", "");
+    // The folder is a resource root: its bin\Config.xml is what a launcher reads.
+    const std::string strRoot = strPlain.substr(0, strPlain.rfind('\\'));
+    ::CreateDirectoryA((strRoot + "\\bin").c_str(), nullptr);
+    const std::string strConfig = folder.Path("bin\\Config.xml");
+    const std::string strRenamed = folder.Path("Renamed.xml");
+    const std::string strBack = folder.Path("back.xml");
+    ASSERT_EQ(0u,
+              RunTool("ostrelin-config.exe", "scramble " + strPlain + " " + strConfig).exitCode);
+    ASSERT_TRUE(::CopyFileA(strConfig.c_str(), strRenamed.c_str(), FALSE));
+    const std::string strSamples = GetBinFolder() + "samples\\config\\";
+    const std::string strOtherName =
+        "scrambled for \"Config.xml\": under the name \"Renamed.xml\" the launcher cannot read it";
+    const std::string strReport =
+        "form: scrambled for \"Config.xml\"\ndocument element: <Config>\n\"Run\": 3 child node(s)\n"
+        "  0: <Xml> CLSID \"{2933BF91-7B36-11D2-B20E-00C04F983E60}\": registered in-process: ";
+
+    // Each row: the arguments, the exit code, and what is shown, in this order.
+    const auto expect =
+        [](const std::string& arguments, DWORD exitCode, const std::vector<std::string>& shown)
+    {
+        const CToolRun run = RunTool("ostrelin-config.exe", arguments);
+        EXPECT_EQ(exitCode, run.exitCode) << arguments;
+        EXPECT_TRUE(ShowsInOrder(run.output, shown));
+        // Never the source text of a check point.
+        EXPECT_TRUE(run.output.find("->") == std::string::npos &&
+                    run.output.find("hRes") == std::string::npos);
+    };
+    expect("check " + strConfig, 0,
+           {strReport, " (the file exists)\n  1: <None> CLSID \"\": not a CLSID: skipped\n",
+            "  2: <Gone> CLSID \"" + kGone + "\": registered in-process: " + kGoneDll +
+                ", which does not exist: skipped\n",
+            "result: the run goes through the list: 1 of 3 task(s) can be created, 2 skipped\n"});
+    expect("check --strict " + strConfig, 2, {"2 skipped\n"});
+    expect("check " + strSamples + "comment-in-run.xml", 2,
+           {"form: plain\n",
+            "not registered as an in-process server: skipped\n  1: comment node, not an element\n"
+            "result: the launcher ends its run in an error (exit code 4): child 1 is not an "
+            "element\n"});
+    expect("check " + strSamples + "no-run.xml", 2, {"\"Run\": missing\n", "no \"Run\" element\n"});
+    expect("check " + strRenamed, 2, {"form: " + strOtherName, "\ndocument element: none\n"});
+    expect("check " + strEmpty, 2, {"(exit code 4): the file is empty\n"});
+    expect("check Z:\\no\\such\\Config.xml", 1, {"the file cannot be read: ", "(0x80070003)\n"});
+    expect("where C:\\Games\\Casino\\bin\\Ostrelin.exe", 1,
+           {"launcher: C:\\Games\\Casino\\bin\\Ostrelin.exe (no such file)\n",
+            "instance key: c:_games_casino_bin\n",
+            "configuration: C:\\Games\\Casino\\bin/../\\bin\\Config.xml\n"});
+    expect("where --strict D:\\GAMES\\CLIENT.EXE %ResourceRoot%=\"" + strRoot + "\" -x", 2,
+           {"command line: D:\\GAMES\\CLIENT.EXE %ResourceRoot%=\"" + strRoot + "\" -x\n",
+            "%ResourceRoot%: " + strRoot + "\ninstance key: d:_games_client_exe_resourceroot_=",
+            "configuration: " + strConfig + "\n" + strReport, "2 skipped\n"});
+    expect("scramble " + strRenamed + " " + strBack, 2, {"already scrambled for \"Config.xml\""});
+    expect("show " + strRenamed, 0, {strOtherName + "\n" + strXml});
+    expect("unscramble " + strRenamed + " --name Renamed.xml " + strBack, 2, {strOtherName});
+    expect("unscramble " + strPlain + " " + strBack, 2, {"plain.xml is plain\n"});
+    expect("unscramble " + strRenamed + " " + strBack, 0, {"it was scrambled for \"Config.xml\""});
+    std::ostringstream back;
+    back << std::ifstream(strBack, std::ios::binary).rdbuf();
+    EXPECT_EQ(strXml, back.str());
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kGoneKey.c_str());
+    ::DeleteFileA(strConfig.c_str());
+    ::RemoveDirectoryA((strRoot + "\\bin").c_str());
+}
+
+TEST(ConfigTool, HelpOnEveryCommandAndUsageErrors)
+{
+    for (const std::string command : {"scramble", "unscramble", "show", "check", "where"})
+    {
+        const CToolRun run = RunTool("ostrelin-config.exe", command + " --help");
+        EXPECT_EQ(0u, run.exitCode);
+        EXPECT_TRUE(ShowsInOrder(run.output, {"usage: ostrelin-config " + command + " ", "Exit"}));
+    }
+    for (const char* pszArguments : {"", "frobnicate", "scramble onlyone", "show a b",
+                                     "scramble a b --name", "check a --name b", "where"})
+        EXPECT_EQ(1u, RunTool("ostrelin-config.exe", pszArguments).exitCode) << pszArguments;
+}

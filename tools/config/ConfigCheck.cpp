@@ -1,21 +1,20 @@
 #include "ConfigCheck.h"
 
-#include "ConfigScramble.h"
+#include "ConfigFiles.h"
+#include "ConfigForm.h"
+#include "ConfigServer.h"
 #include "CoreFile.h"
+#include "CoreTrace.h"
 #include "CoreXML.h"
 
-#include <shlwapi.h>
-
 #include <cstdio>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <string>
 
 namespace
 {
 const int kRunGoesThrough = 0;
-const int kToolFailed = 1;
-const int kRunEnds = 2;
+const int kFileError = 1;
+const int kRunFaulty = 2;
 
 class CComApartment
 {
@@ -34,58 +33,29 @@ private:
     HRESULT m_hr;
 };
 
-class CRegistryKey
+struct CTally
 {
-public:
-    CRegistryKey() = default;
-    ~CRegistryKey()
-    {
-        if (m_hKey != nullptr)
-            ::RegCloseKey(m_hKey);
-    }
-    CRegistryKey(const CRegistryKey&) = delete;
-    CRegistryKey& operator=(const CRegistryKey&) = delete;
-    HKEY* AcceptHere() { return &m_hKey; }
-    HKEY Get() const { return m_hKey; }
-
-private:
-    HKEY m_hKey = nullptr;
+    long cCreatable = 0;
+    long cSkipped = 0;
 };
 
-CText Flatten(CText strText)
+// The system's words for a status and the status itself, on one line.
+CText DescribeStatus(HRESULT hr)
 {
+    CText strText = GetSystemMessage(static_cast<DWORD>(hr));
     strText.Replace("\r\n", " ");
     strText.Replace('\n', ' ');
-    return strText.Trim();
+    strText.Trim();
+    strText.TrimRight(".");
+    CText strStatus;
+    FormatText(strStatus, "%s (0x%08lX)", strText.GetString(), static_cast<unsigned long>(hr));
+    return strStatus;
 }
 
-CText DescribeError(const CCoreError& error)
+int RunEnds(const char* pszWhy, int nExitCode = kRunFaulty)
 {
-    return Flatten(error.GetDescription()) + " at " + error.GetExpression();
-}
-
-// The form the launcher's loader will see: scrambled for the file's own name,
-// or plain.
-void ReportForm(const char* pszPath)
-{
-    CSharedReadFile file;
-    if (file.Open(pszPath) != S_OK)
-        return;
-    const ULONGLONG cbFile = file.GetSize();
-    const char* const pszName = ::PathFindFileNameA(pszPath);
-    const size_t cchName = std::strlen(pszName);
-    if (cbFile < cchName || cchName == 0)
-    {
-        std::printf("form: plain\n");
-        return;
-    }
-    std::unique_ptr<char[]> bufHead(new (std::nothrow) char[cchName]);
-    if (!bufHead || file.Read(bufHead.get(), static_cast<DWORD>(cchName)) != S_OK)
-        return;
-    if (IsScrambledConfig(bufHead.get(), cchName, pszName, cchName))
-        std::printf("form: scrambled for \"%s\"\n", pszName);
-    else
-        std::printf("form: plain\n");
+    std::printf("result: the launcher ends its run in an error (exit code 4): %s\n", pszWhy);
+    return nExitCode;
 }
 
 CText NodeName(IXMLDOMNode* pifNode)
@@ -106,132 +76,141 @@ CText NodeTypeName(const CXMLNodeList& list, long iChild)
     return TextFromWide(strType, strType.Length());
 }
 
-// The in-process server registered for the class in the 32-bit view, or empty.
-bool FindInprocServer(const CLSID& clsid, CText& strServer)
-{
-    wchar_t wszClsid[40] = {};
-    ::StringFromGUID2(clsid, wszClsid, 40);
-    CText strKey("CLSID\\");
-    strKey += TextFromWide(wszClsid, static_cast<int>(std::wcslen(wszClsid)));
-    strKey += "\\InprocServer32";
-    CRegistryKey key;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, strKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                        key.AcceptHere()) != ERROR_SUCCESS)
-        return false;
-    char szServer[MAX_PATH * 2] = {};
-    DWORD cbServer = sizeof szServer - 1;
-    DWORD dwType = 0;
-    if (::RegQueryValueExA(key.Get(), nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szServer),
-                           &cbServer) != ERROR_SUCCESS ||
-        (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
-        return false;
-    strServer = szServer;
-    return !strServer.IsEmpty();
-}
-
 // One task as the launcher takes it: parse the CLSID, then create it, which
-// needs an in-process server. Returns whether it would be created.
-bool ReportTask(long iChild, const CXMLElement& task)
+// needs an in-process server whose file is there.
+void ReportTask(long iChild, const CXMLElement& task, CTally& tally)
 {
     const CText strClsid = task.GetAttribute("CLSID", "");
     std::printf("  %ld: <%s> CLSID \"%s\": ", iChild, NodeName(task.pif()).GetString(),
                 strClsid.GetString());
     CLSID clsid = {};
-    const HRESULT hrParse = ::CLSIDFromString(CComBSTR(strClsid), &clsid);
-    if (hrParse != S_OK)
+    if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
     {
-        std::printf("does not parse (0x%08lX): skipped\n", static_cast<unsigned long>(hrParse));
-        return false;
+        std::printf("not a CLSID: skipped\n");
+        ++tally.cSkipped;
+        return;
     }
-    wchar_t wszClsid[40] = {};
-    ::StringFromGUID2(clsid, wszClsid, 40);
-    std::printf("parses as %ls; ", wszClsid);
-    CText strServer;
-    if (!FindInprocServer(clsid, strServer))
+    const CServerLookup server = FindInprocServer(clsid);
+    switch (server.state)
     {
+    case ServerState::NotRegistered:
         std::printf("not registered as an in-process server: skipped\n");
-        return false;
+        ++tally.cSkipped;
+        return;
+    case ServerState::Missing:
+        std::printf("registered in-process: %s, which does not exist: skipped\n",
+                    server.strPath.GetString());
+        ++tally.cSkipped;
+        return;
+    case ServerState::Present:
+        std::printf("registered in-process: %s (the file exists)\n", server.strPath.GetString());
+        ++tally.cCreatable;
+        return;
     }
-    std::printf("registered in-process: %s\n", strServer.GetString());
-    return true;
 }
 
 // Child i as the launcher takes it; false when it ends the run, as any node
 // that is not an element does.
-bool ReportChild(const CXMLNodeList& list, long iChild, long& cRegistered)
+bool ReportChild(const CXMLNodeList& list, long iChild, CTally& tally)
 {
     try
     {
-        const CXMLElement task = list.GetItem(iChild);
-        if (ReportTask(iChild, task))
-            ++cRegistered;
+        ReportTask(iChild, list.GetItem(iChild), tally);
         return true;
     }
-    catch (const CCoreError& error)
+    catch (const CCoreError&)
     {
-        std::printf("  %ld: %s node, not an element: %s\n"
-                    "result: the launcher ends its run here, at child %ld\n",
-                    iChild, NodeTypeName(list, iChild).GetString(),
-                    DescribeError(error).GetString(), iChild);
+        std::printf("  %ld: %s node, not an element\n", iChild,
+                    NodeTypeName(list, iChild).GetString());
         return false;
     }
 }
 
-int CheckLoaded(const CXMLDoc& Doc)
+int CheckLoaded(const CXMLDoc& Doc, bool fStrict)
 {
     const CXMLElement Node = Doc.GetDocumentElement();
     if (!Node)
     {
-        std::printf("document element: none (the file does not parse)\n"
-                    "result: the launcher ends its run here\n");
-        return kRunEnds;
+        std::printf("document element: none\n");
+        return RunEnds("the file does not parse");
     }
     std::printf("document element: <%s>\n", NodeName(Node.pif()).GetString());
 
     const CXMLElement Run = Node.SelectSingleElement("Run");
     if (!Run)
     {
-        std::printf("\"Run\": missing\nresult: the launcher ends its run here\n");
-        return kRunEnds;
+        std::printf("\"Run\": missing\n");
+        return RunEnds("no \"Run\" element");
     }
     const CXMLNodeList list = Run.GetChildNodes();
     const long cChildren = list.GetLength();
     std::printf("\"Run\": %ld child node(s)\n", cChildren);
 
-    long cRegistered = 0;
+    CTally tally;
     for (long iChild = 0; iChild < cChildren; ++iChild)
     {
-        if (!ReportChild(list, iChild, cRegistered))
-            return kRunEnds;
+        if (!ReportChild(list, iChild, tally))
+        {
+            CText strWhy;
+            FormatText(strWhy, "child %ld is not an element", iChild);
+            return RunEnds(strWhy);
+        }
     }
     if (cChildren == 0)
         std::printf("result: no task to run; the run ends normally\n");
     else
-        std::printf("result: the run goes through the list; %ld of %ld task(s) registered\n",
-                    cRegistered, cChildren);
-    return kRunGoesThrough;
+        std::printf("result: the run goes through the list: %ld of %ld task(s) can be created, "
+                    "%ld skipped\n",
+                    tally.cCreatable, cChildren, tally.cSkipped);
+    return fStrict && tally.cSkipped > 0 ? kRunFaulty : kRunGoesThrough;
+}
+
+// The form of the file as the launcher's loader will see it; false when the
+// file cannot be read, which the launcher would not survive either.
+bool ReportForm(const char* pszPath, int& nExitCode)
+{
+    CSharedReadFile file;
+    HRESULT hr = file.Open(pszPath);
+    const ULONGLONG cbFile = hr == S_OK ? file.GetSize() : 0;
+    std::string strData(static_cast<size_t>(cbFile), '\0');
+    if (hr == S_OK && cbFile > 0)
+        hr = file.Read(&strData[0], static_cast<DWORD>(cbFile));
+    if (hr != S_OK)
+    {
+        nExitCode = RunEnds(CText("the file cannot be read: ") + DescribeStatus(hr), kFileError);
+        return false;
+    }
+    if (cbFile == 0)
+    {
+        nExitCode = RunEnds("the file is empty");
+        return false;
+    }
+    const std::string strReadAs = FileNameOf(pszPath);
+    std::printf("form: %s\n",
+                DescribeForm(FindScrambledName(strData, strReadAs), strReadAs).c_str());
+    return true;
 }
 } // namespace
 
-int RunCheck(const char* pszPath)
+int RunCheck(const char* pszPath, bool fStrict)
 {
     const CComApartment apartment;
     if (FAILED(apartment.Status()))
     {
-        std::fprintf(stderr, "ostrelin-config: COM cannot start (0x%08lX)\n",
-                     static_cast<unsigned long>(apartment.Status()));
-        return kToolFailed;
+        std::fprintf(stderr, "ostrelin-config: COM cannot start: %s\n",
+                     DescribeStatus(apartment.Status()).GetString());
+        return kFileError;
     }
     std::printf("configuration: %s\n", pszPath);
-    ReportForm(pszPath);
+    int nExitCode = kRunGoesThrough;
+    if (!ReportForm(pszPath, nExitCode))
+        return nExitCode;
     try
     {
-        return CheckLoaded(CXMLDoc::FromURL(pszPath));
+        return CheckLoaded(CXMLDoc::FromURL(pszPath), fStrict);
     }
     catch (const CCoreError& error)
     {
-        std::printf("result: the launcher ends its run here: %s\n",
-                    DescribeError(error).GetString());
-        return kRunEnds;
+        return RunEnds(DescribeStatus(error.GetHResult()));
     }
 }

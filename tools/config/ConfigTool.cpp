@@ -1,12 +1,17 @@
 // ostrelin-config: prepares and inspects the launcher's configuration files.
 #include "ConfigFiles.h"
+#include "ConfigForm.h"
 #include "ConfigScramble.h"
 
 #ifdef OSTRELIN_CONFIG_CHECK
 #include "ConfigCheck.h"
+#include "ConfigWhere.h"
+
+#include <windows.h>
 #endif
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,58 +26,116 @@ enum ExitCode
     ExitRejected = 2 // the input is not what the command needs, or check found a fault
 };
 
-void PrintUsage(std::FILE* pOut)
-{
-    std::fprintf(
-        pOut,
-        "usage: ostrelin-config <command> <arguments>\n"
-        "\n"
-        "  scramble <in> <out> [--name NAME]\n"
-        "      Writes the plain XML file <in> to <out> in the scrambled form. NAME is the\n"
-        "      file name the launcher will read it under; it defaults to the file name of\n"
-        "      <out>, or \"%s\" when <out> is \"-\". A renamed scrambled file no longer\n"
-        "      loads.\n"
-        "  unscramble <in> <out> [--name NAME]\n"
-        "      Writes the plain XML of the scrambled file <in> to <out>. Without NAME the\n"
-        "      file name of <in> and then \"%s\" are tried. Fails when <in> is not\n"
-        "      scrambled for the name.\n"
-        "  show <file> [--name NAME]\n"
-        "      Prints <file> as plain XML, whether it is scrambled or not.\n"
-#ifdef OSTRELIN_CONFIG_CHECK
-        "  check <file>\n"
-        "      Loads <file> exactly as the launcher does and lists the tasks it would run,\n"
-        "      with each CLSID, whether it parses and whether it is registered as an\n"
-        "      in-process server; flags what would end the launcher's run.\n"
-#else
-        "  (check needs the Windows build.)\n"
-#endif
-        "\n"
-        "\"-\" stands for standard input or output.\n"
-        "Exit codes: 0 done; 1 usage or file error; 2 input rejected (not scrambled, already\n"
-        "scrambled) or check found what would end the launcher's run.\n",
-        kDefaultName, kDefaultName);
-}
-
-int UsageError(const char* pszProblem)
-{
-    std::fprintf(stderr, "ostrelin-config: %s\n\n", pszProblem);
-    PrintUsage(stderr);
-    return ExitFailure;
-}
-
 struct CArguments
 {
     std::vector<std::string> files;
-    std::string strName; // empty: not given
+    std::string strName;
     bool fNameGiven = false;
+    bool fStrict = false;
+    bool fHelp = false;
 };
+
+struct CCommand
+{
+    const char* pszName;
+    const char* pszSynopsis;
+    const char* pszText;
+    int (*pfnRun)(const CArguments& args);
+};
+
+const char kCommonText[] =
+    "\"-\" stands for standard input or output. <command> --help describes one command.\n"
+    "Exit codes: 0 done; 1 usage or file error (a file that cannot be read or written);\n"
+    "2 input rejected (not scrambled, already scrambled, scrambled for another NAME),\n"
+    "or check and where found that the launcher's run would end in an error or, with\n"
+    "--strict, that a task would be skipped.\n";
+
+int Scramble(const CArguments& args);
+int Unscramble(const CArguments& args);
+int Show(const CArguments& args);
+#ifdef OSTRELIN_CONFIG_CHECK
+int Check(const CArguments& args);
+#endif
+
+const CCommand kCommands[] = {
+    {"scramble", "scramble <in> <out> [--name NAME]",
+     "Writes the plain XML file <in> to <out> in the scrambled form, for the file\n"
+     "name NAME: by default the file name of <out>, or \"Config.xml\" when <out> is\n"
+     "\"-\". A renamed scrambled file no longer loads. Refuses an <in> that is\n"
+     "scrambled already, and says for which name.\n",
+     Scramble},
+    {"unscramble", "unscramble <in> <out> [--name NAME]",
+     "Writes the plain XML of the scrambled file <in> to <out>, whatever name it\n"
+     "was scrambled for; with NAME, only when it was scrambled for NAME.\n",
+     Unscramble},
+    {"show", "show <file> [--name NAME]",
+     "Prints <file> as plain XML, whether it is scrambled or not, and tells on\n"
+     "standard error its form: plain, or scrambled for which name. NAME is the\n"
+     "name the launcher reads it under: by default the file's own name.\n",
+     Show},
+#ifdef OSTRELIN_CONFIG_CHECK
+    {"check", "check [--strict] <file>",
+     "Loads <file> exactly as the launcher does and lists what its run would do\n"
+     "with each task: its CLSID, whether that is registered as an in-process\n"
+     "server, whether the registered DLL exists; and what would end the run in\n"
+     "an error. --strict: a task that would be skipped counts as a fault too.\n",
+     Check},
+    {"where", "where [--strict] <launcher> [<arguments>...]",
+     "Works out, with the launcher's own code, the configuration path and the\n"
+     "instance key of the launcher <launcher> started with this command line\n"
+     "(everything after \"where\" and --strict, exactly as typed, quotes\n"
+     "included), then checks that configuration as check does.\n",
+     nullptr},
+#endif
+};
+
+void PrintCommand(std::FILE* pOut, const CCommand& command, const char* pszIndent)
+{
+    std::fprintf(pOut, "%s%s\n", pszIndent, command.pszSynopsis);
+    for (const char* pszLine = command.pszText; *pszLine != '\0';)
+    {
+        const char* const pszEnd = std::strchr(pszLine, '\n');
+        std::fprintf(pOut, "%s    %.*s\n", pszIndent, static_cast<int>(pszEnd - pszLine), pszLine);
+        pszLine = pszEnd + 1;
+    }
+}
+
+void PrintUsage(std::FILE* pOut)
+{
+    std::fprintf(pOut, "usage: ostrelin-config <command> <arguments>\n\n");
+    for (const CCommand& command : kCommands)
+        PrintCommand(pOut, command, "  ");
+#ifndef OSTRELIN_CONFIG_CHECK
+    std::fprintf(pOut, "  (check and where need the Windows build.)\n");
+#endif
+    std::fprintf(pOut, "\n%s", kCommonText);
+}
+
+int PrintCommandHelp(const CCommand& command)
+{
+    std::printf("usage: ostrelin-config ");
+    PrintCommand(stdout, command, "");
+    std::printf("\n%s", kCommonText);
+    return ExitSuccess;
+}
+
+int UsageError(const std::string& strProblem)
+{
+    std::fprintf(stderr, "ostrelin-config: %s\n\n", strProblem.c_str());
+    PrintUsage(stderr);
+    return ExitFailure;
+}
 
 bool ParseArguments(int argc, char** argv, CArguments& args)
 {
     for (int i = 2; i < argc; ++i)
     {
         const std::string strArg = argv[i];
-        if (strArg == "--name")
+        if (strArg == "--help" || strArg == "-h")
+            args.fHelp = true;
+        else if (strArg == "--strict")
+            args.fStrict = true;
+        else if (strArg == "--name")
         {
             if (args.fNameGiven || i + 1 >= argc || argv[i + 1][0] == '\0')
                 return false;
@@ -80,53 +143,31 @@ bool ParseArguments(int argc, char** argv, CArguments& args)
             args.fNameGiven = true;
         }
         else
-        {
             args.files.push_back(strArg);
-        }
     }
     return true;
 }
 
-std::string DefaultName(const std::string& strPath)
+// The name a file is read under: the one given, or its own, or the
+// launcher's for standard input and output.
+std::string ReadAsName(const CArguments& args, const std::string& strPath)
 {
+    if (args.fNameGiven)
+        return args.strName;
     const std::string strName = strPath == "-" ? std::string() : FileNameOf(strPath);
     return strName.empty() ? kDefaultName : strName;
 }
 
-// The names a scrambled file may carry: the one given, or its own and the
-// launcher's.
-std::vector<std::string> CandidateNames(const CArguments& args, const std::string& strPath)
-{
-    if (args.fNameGiven)
-        return {args.strName};
-    std::vector<std::string> names{DefaultName(strPath)};
-    if (names.front() != kDefaultName)
-        names.push_back(kDefaultName);
-    return names;
-}
-
-// The name piece the data is scrambled for, or empty for plain data.
-std::string FindScrambledName(const std::string& strData, const std::vector<std::string>& names)
-{
-    for (const std::string& strName : names)
-    {
-        if (IsScrambledConfig(strData.data(), strData.size(), strName.data(), strName.size()))
-            return strName;
-    }
-    return std::string();
-}
-
 int Scramble(const CArguments& args)
 {
-    if (args.files.size() != 2)
+    if (args.files.size() != 2 || args.fStrict)
         return UsageError("scramble needs <in> and <out>");
-    const std::string strName = args.fNameGiven ? args.strName : DefaultName(args.files[1]);
+    const std::string strName = ReadAsName(args, args.files[1]);
     std::string strXML;
     if (!ReadWholeFile(args.files[0], strXML))
         return ExitFailure;
     // Scrambling twice is a mistake: the launcher undoes it once.
-    const std::string strScrambledFor =
-        FindScrambledName(strXML, {strName, DefaultName(args.files[0]), kDefaultName});
+    const std::string strScrambledFor = FindScrambledName(strXML, strName);
     if (!strScrambledFor.empty())
     {
         std::fprintf(stderr, "ostrelin-config: %s is already scrambled for \"%s\"\n",
@@ -139,13 +180,14 @@ int Scramble(const CArguments& args)
     return ExitSuccess;
 }
 
-// Reads a file and undoes its scrambled form; strName tells which name it had.
+// Reads a file and undoes its scrambled form, for whatever name; strName
+// tells which name it had, empty for a plain file.
 bool ReadPlain(const CArguments& args, const std::string& strPath, std::string& strXML,
                std::string& strName)
 {
     if (!ReadWholeFile(strPath, strXML))
         return false;
-    strName = FindScrambledName(strXML, CandidateNames(args, strPath));
+    strName = FindScrambledName(strXML, ReadAsName(args, strPath));
     const size_t iXML =
         UnscrambleConfigInPlace(&strXML[0], strXML.size(), strName.data(), strName.size());
     strXML.erase(0, iXML);
@@ -154,16 +196,16 @@ bool ReadPlain(const CArguments& args, const std::string& strPath, std::string& 
 
 int Unscramble(const CArguments& args)
 {
-    if (args.files.size() != 2)
+    if (args.files.size() != 2 || args.fStrict)
         return UsageError("unscramble needs <in> and <out>");
     std::string strXML;
     std::string strName;
     if (!ReadPlain(args, args.files[0], strXML, strName))
         return ExitFailure;
-    if (strName.empty())
+    if (strName.empty() || (args.fNameGiven && !IsSameScrambleName(strName, args.strName)))
     {
-        std::fprintf(stderr, "ostrelin-config: %s is not scrambled for \"%s\"\n",
-                     args.files[0].c_str(), CandidateNames(args, args.files[0]).front().c_str());
+        std::fprintf(stderr, "ostrelin-config: %s is %s\n", args.files[0].c_str(),
+                     DescribeForm(strName, ReadAsName(args, args.files[0])).c_str());
         return ExitRejected;
     }
     if (!WriteWholeFile(args.files[1], strXML))
@@ -174,18 +216,56 @@ int Unscramble(const CArguments& args)
 
 int Show(const CArguments& args)
 {
-    if (args.files.size() != 1)
+    if (args.files.size() != 1 || args.fStrict)
         return UsageError("show needs one <file>");
     std::string strXML;
     std::string strName;
     if (!ReadPlain(args, args.files[0], strXML, strName))
         return ExitFailure;
-    if (strName.empty())
-        std::fprintf(stderr, "plain file\n");
-    else
-        std::fprintf(stderr, "scrambled for \"%s\"\n", strName.c_str());
+    std::fprintf(stderr, "%s\n", DescribeForm(strName, ReadAsName(args, args.files[0])).c_str());
     return WriteWholeFile("-", strXML) ? ExitSuccess : ExitFailure;
 }
+
+#ifdef OSTRELIN_CONFIG_CHECK
+int Check(const CArguments& args)
+{
+    if (args.files.size() != 1 || args.fNameGiven)
+        return UsageError("check needs one <file> and no --name");
+    return RunCheck(args.files[0].c_str(), args.fStrict);
+}
+
+bool IsBlank(char ch)
+{
+    return ch == ' ' || ch == '\t';
+}
+
+// The raw text after the first cArguments arguments of a command line.
+const char* SkipArguments(const char* psz, int cArguments)
+{
+    for (int i = 0; i < cArguments; ++i)
+    {
+        while (IsBlank(*psz))
+            ++psz;
+        for (bool fQuoted = false; *psz != '\0' && (fQuoted || !IsBlank(*psz)); ++psz)
+        {
+            if (*psz == '"')
+                fQuoted = !fQuoted;
+        }
+    }
+    while (IsBlank(*psz))
+        ++psz;
+    return psz;
+}
+
+// where takes the launcher's command line as typed, so it reads the raw one.
+int Where(int argc, char** argv)
+{
+    const int iLauncher = argc > 2 && std::strcmp(argv[2], "--strict") == 0 ? 3 : 2;
+    if (argc <= iLauncher)
+        return UsageError("where needs the launcher's path");
+    return RunWhere(argv[iLauncher], SkipArguments(::GetCommandLineA(), iLauncher), iLauncher == 3);
+}
+#endif
 } // namespace
 
 int main(int argc, char** argv)
@@ -198,24 +278,28 @@ int main(int argc, char** argv)
         PrintUsage(stdout);
         return ExitSuccess;
     }
-    CArguments args;
-    if (!ParseArguments(argc, argv, args))
-        return UsageError("--name needs a non-empty NAME, once");
-    if (strCommand == "scramble")
-        return Scramble(args);
-    if (strCommand == "unscramble")
-        return Unscramble(args);
-    if (strCommand == "show")
-        return Show(args);
-    if (strCommand == "check")
+    for (const CCommand& command : kCommands)
     {
+        if (strCommand != command.pszName)
+            continue;
+        // After where, everything but its own first arguments is the launcher's.
+        if (command.pfnRun == nullptr)
+        {
 #ifdef OSTRELIN_CONFIG_CHECK
-        if (args.files.size() != 1 || args.fNameGiven)
-            return UsageError("check needs one <file> and no --name");
-        return RunCheck(args.files[0].c_str());
-#else
-        return UsageError("check needs the Windows build");
+            if (argc > 2 &&
+                (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0))
+                return PrintCommandHelp(command);
+            return Where(argc, argv);
 #endif
+        }
+        CArguments args;
+        if (!ParseArguments(argc, argv, args))
+            return UsageError("--name needs a non-empty NAME, once");
+        if (args.fHelp)
+            return PrintCommandHelp(command);
+        return command.pfnRun(args);
     }
-    return UsageError(("unknown command: " + strCommand).c_str());
+    return UsageError(strCommand == "check" || strCommand == "where"
+                          ? strCommand + " needs the Windows build"
+                          : "unknown command: " + strCommand);
 }

@@ -8,6 +8,8 @@ CConsoleOutput::CConsoleOutput(DWORD nStdHandle) : m_hOutput(::GetStdHandle(nStd
 
 void CConsoleOutput::Write(const std::string& text) const
 {
+    if (m_pCopy != nullptr)
+        m_pCopy->Write(text);
     if (text.empty() || m_hOutput == nullptr || m_hOutput == INVALID_HANDLE_VALUE)
         return;
     const int cb = static_cast<int>(text.size());

@@ -1,6 +1,8 @@
 // Writes text of the active ANSI code page to a standard handle, at once.
 #pragma once
 
+#include "TraceOutputFile.h"
+
 #include <windows.h>
 
 #include <string>
@@ -10,8 +12,11 @@ class CConsoleOutput
 public:
     explicit CConsoleOutput(DWORD nStdHandle);
     void Write(const std::string& text) const;
+    // Everything written from now on goes to the file as well.
+    void CopyTo(const CTraceOutputFile& copy) { m_pCopy = &copy; }
 
 private:
     HANDLE m_hOutput;
     bool m_isConsole; // a console shows the OEM code page: write it wide
+    const CTraceOutputFile* m_pCopy = nullptr;
 };

@@ -69,6 +69,8 @@ CSessionResult CDebugSession::Run()
     m_startTick = ::GetTickCount();
     if (!Start())
         return m_result;
+    if (m_options.onStarted)
+        m_options.onStarted(m_process.hProcess);
     Loop();
     m_result.elapsedMs = Elapsed();
     return m_result;

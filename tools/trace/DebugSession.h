@@ -20,6 +20,8 @@ struct CSessionOptions
     DWORD timeoutMs = INFINITE;
     // Called for each event as it is observed; for a box before it is dismissed.
     std::function<void(const CTraceEvent&)> onEvent;
+    // Called once the program exists, before its first event is seen.
+    std::function<void(HANDLE hProcess)> onStarted;
 };
 
 class CDebugSession

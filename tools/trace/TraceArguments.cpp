@@ -3,19 +3,25 @@
 #include <cstdlib>
 
 const char szTraceUsage[] =
-    "usage: ostrelin-trace [--dismiss] [--timeout SECONDS] [--] PROGRAM [ARGUMENTS...]\n"
+    "usage: ostrelin-trace [--dismiss] [--timeout SECONDS] [--output FILE] [--no-explain]\n"
+    "                      [--] PROGRAM [ARGUMENTS...]\n"
     "\n"
     "Starts PROGRAM with ARGUMENTS (passed on exactly as typed) and shows, as they\n"
     "happen, every text it writes to the debugger output and every message box it\n"
-    "shows; then the program's exit code.\n"
+    "shows; then the program's exit code, for Ostrelin.exe also in words.\n"
     "\n"
     "  --dismiss          press OK on every message box the program shows\n"
-    "  --timeout SECONDS  end the program if it is still running after SECONDS\n"
+    "  --timeout SECONDS  a limit: end the program if it is still running after SECONDS\n"
+    "  --output FILE      write everything shown to FILE as well (replacing it)\n"
+    "  --no-explain       start the program without OSTRELIN_EXPLAIN; otherwise it gets\n"
+    "                     OSTRELIN_EXPLAIN=1 (the launcher explains its run), or the\n"
+    "                     value already set here\n"
     "  --                 everything after this is the program's command line\n"
     "  --help             show this text\n"
     "\n"
     "Exit code: the program's exit code; 124 when the time-out ended the program,\n"
-    "125 when the arguments are wrong, 126 when the program cannot be started.\n";
+    "125 when the arguments are wrong or FILE cannot be created, 126 when the program\n"
+    "cannot be started.\n";
 
 namespace
 {
@@ -101,6 +107,22 @@ CTraceArguments ParseTraceArguments(const char* pszCommandLine)
         if (token == "--dismiss")
         {
             arguments.dismiss = true;
+            continue;
+        }
+        if (token == "--no-explain")
+        {
+            arguments.noExplain = true;
+            continue;
+        }
+        if (token == "--output")
+        {
+            psz = SkipBlanks(psz);
+            arguments.outputPath = NextToken(psz);
+            if (arguments.outputPath.empty())
+            {
+                arguments.error = "--output needs a FILE";
+                return arguments;
+            }
             continue;
         }
         if (token == "--timeout")

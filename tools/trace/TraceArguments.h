@@ -10,6 +10,8 @@ struct CTraceArguments
     bool help = false;
     bool dismiss = false;
     DWORD timeoutMs = INFINITE;
+    std::string outputPath; // empty: the console only
+    bool noExplain = false;
     std::string commandLine; // the program's, exactly as typed
     std::string error;       // not empty: the arguments are wrong, and why
 };

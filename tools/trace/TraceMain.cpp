@@ -3,7 +3,9 @@
 #include "ConsoleOutput.h"
 #include "DebugSession.h"
 #include "TraceArguments.h"
+#include "TraceEnvironment.h"
 #include "TraceFormat.h"
+#include "TraceHeader.h"
 
 namespace
 {
@@ -31,8 +33,8 @@ std::string DescribeError(DWORD dwError)
 
 int main()
 {
-    const CConsoleOutput out(STD_OUTPUT_HANDLE);
-    const CConsoleOutput err(STD_ERROR_HANDLE);
+    CConsoleOutput out(STD_OUTPUT_HANDLE);
+    CConsoleOutput err(STD_ERROR_HANDLE);
 
     const CTraceArguments arguments = ParseTraceArguments(::GetCommandLineA());
     if (arguments.help)
@@ -45,13 +47,30 @@ int main()
         err.Write("ostrelin-trace: " + arguments.error + "\n\n" + szTraceUsage);
         return nExitBadArguments;
     }
+    CTraceOutputFile copy;
+    if (!arguments.outputPath.empty())
+    {
+        const DWORD dwError = copy.Create(arguments.outputPath);
+        if (dwError != ERROR_SUCCESS)
+        {
+            err.Write("ostrelin-trace: cannot create " + arguments.outputPath + ": " +
+                      DescribeError(dwError) + "\n");
+            return nExitBadArguments;
+        }
+        out.CopyTo(copy);
+        err.CopyTo(copy);
+    }
+    out.Write("ostrelin-trace: started " + FormatWallClockNow() + "\n");
 
     out.Write("ostrelin-trace: running " + arguments.commandLine + "\n");
     if (arguments.dismiss)
         out.Write("ostrelin-trace: message boxes are dismissed with OK\n");
     if (arguments.timeoutMs != INFINITE)
-        out.Write("ostrelin-trace: the program is ended after " +
-                  std::to_string(arguments.timeoutMs / 1000) + " s\n");
+        out.Write("ostrelin-trace: time limit " + std::to_string(arguments.timeoutMs / 1000) +
+                  " s: the program is ended if it is still running then\n");
+    out.Write("ostrelin-trace: " + PrepareExplainVariable(arguments.noExplain) + "\n");
+    if (!arguments.outputPath.empty())
+        out.Write("ostrelin-trace: written to " + arguments.outputPath + " as well\n");
 
     CSessionOptions options;
     options.commandLine = arguments.commandLine;
@@ -59,6 +78,13 @@ int main()
     options.timeoutMs = arguments.timeoutMs;
     CTraceFormatter formatter;
     options.onEvent = [&](const CTraceEvent& event) { out.Write(formatter.Format(event)); };
+    CProgramFile program;
+    options.onStarted = [&](HANDLE hProcess)
+    {
+        program = DescribeProgramFile(hProcess);
+        out.Write("ostrelin-trace: program " + program.path +
+                  (program.version.empty() ? "" : ", file version " + program.version) + "\n");
+    };
 
     CDebugSession session(options);
     const CSessionResult result = session.Run();
@@ -77,6 +103,7 @@ int main()
         break;
     }
     out.Write("---- program ended, " + FormatElapsed(result.elapsedMs) + " ----\n    exit code " +
-              FormatExitCode(result.exitCode) + "\n");
+              FormatExitCode(result.exitCode) + ExplainExitCode(program.path, result.exitCode) +
+              "\n");
     return static_cast<int>(result.exitCode);
 }
