@@ -6,7 +6,9 @@
 
 #include <oleauto.h>
 
-// Narrow text to UTF-16; CAtlException when memory runs out.
+// Narrow text to UTF-16; CAtlException when memory runs out. Move-only; it
+// takes a string over only when told (Attach), and it converts to BSTR for
+// calls but is never compared: as pointers two copies of one text differ.
 class CComBSTR
 {
 public:
@@ -14,14 +16,31 @@ public:
     // Null text gives a null string, as COM reads an empty one.
     explicit CComBSTR(const char* psz);
     CComBSTR(const char* pch, int cch);
+    CComBSTR(CComBSTR&& src) noexcept : m_str(src.Detach()) {}
+    CComBSTR& operator=(CComBSTR&& src) noexcept
+    {
+        Attach(src.Detach());
+        return *this;
+    }
     ~CComBSTR() { ::SysFreeString(m_str); }
     CComBSTR(const CComBSTR&) = delete;
     CComBSTR& operator=(const CComBSTR&) = delete;
+
+    // A copy of cwch UTF-16 units (null pwch and 0: a null string).
+    static CComBSTR FromWide(const wchar_t* pwch, UINT cwch);
 
     operator BSTR() const { return m_str; }
     int Length() const { return static_cast<int>(::SysStringLen(m_str)); }
     // Frees the string and lends the slot to a call that delivers a new one.
     BSTR* AcceptHere();
+    // Frees the string and owns str from now on.
+    void Attach(BSTR str)
+    {
+        if (str == m_str)
+            return;
+        ::SysFreeString(m_str);
+        m_str = str;
+    }
     // Hands the string over; the caller frees it.
     BSTR Detach();
 
@@ -29,19 +48,33 @@ private:
     BSTR m_str = nullptr;
 };
 
+// No comparison of CComBSTR reaches the pointers behind operator BSTR.
+#define CORE_NO_BSTR_COMPARISON(op)                                                                \
+    bool operator op(const CComBSTR&, const CComBSTR&) = delete;                                   \
+    template <class T> bool operator op(const CComBSTR&, const T&) = delete;                       \
+    template <class T> bool operator op(const T&, const CComBSTR&) = delete
+CORE_NO_BSTR_COMPARISON(==);
+CORE_NO_BSTR_COMPARISON(!=);
+CORE_NO_BSTR_COMPARISON(<);
+CORE_NO_BSTR_COMPARISON(<=);
+CORE_NO_BSTR_COMPARISON(>);
+CORE_NO_BSTR_COMPARISON(>=);
+#undef CORE_NO_BSTR_COMPARISON
+
 // UTF-16 to narrow text in the given code page; characters the code page lacks
 // become its default character. CAtlException when memory runs out.
 CText TextFromWide(const wchar_t* pwch, int cwch, UINT uCodePage = CP_THREAD_ACP,
                    DWORD dwFlags = 0);
 
-// A VARIANT that clears itself.
+// A VARIANT that clears itself. Its value is set and read through these
+// operations only, never through V_VT and its kin.
 class CComVariant : public VARIANT
 {
 public:
     CComVariant() { ::VariantInit(this); }
     // A wide-string value holding the text (null text: no string).
     explicit CComVariant(const char* psz);
-    // Takes the string over.
+    // Takes the string over (new code says so: SetBSTR(std::move(str))).
     explicit CComVariant(CComBSTR& str);
     CComVariant(const CComVariant& src);
     ~CComVariant() { ::VariantClear(this); }
@@ -53,4 +86,20 @@ public:
     void ChangeToBSTR();
     // The value as narrow text; it must hold a wide string.
     CText ToText() const;
+
+    // Each setter clears the old value first.
+    // A wide-string value that owns str's string (a null one included).
+    void SetBSTR(CComBSTR&& str);
+    void SetLong(LONG nValue);
+    // A byte array (VT_ARRAY | VT_UI1) with a copy of cb bytes. S_OK; or
+    // E_OUTOFMEMORY with the value left empty when no array can be made, or
+    // SafeArrayAccessData's failure with the array in place, all zeros.
+    HRESULT SetByteArray(const void* pvData, ULONG cb);
+
+    // Clears the value and lends it to a call that delivers a new one.
+    VARIANT* AcceptHere();
+
+    VARTYPE GetType() const { return V_VT(this); }
+    // The wide string the value holds; null when it holds none.
+    BSTR GetBSTR() const { return V_VT(this) == VT_BSTR ? V_BSTR(this) : nullptr; }
 };
