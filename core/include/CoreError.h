@@ -3,6 +3,8 @@
 
 #include "CoreText.h"
 
+#include <type_traits>
+
 // The place of a check point or of a catch site: compile-time constants.
 struct CSourceLocation
 {
@@ -85,10 +87,40 @@ private:
 [[noreturn]] void ThrowCOMError(HRESULT hr, const CSourceLocation& place,
                                 const char* pszExpression);
 
-inline void CheckHResult(HRESULT hr, const CSourceLocation& place, const char* pszExpression)
+// What the check points accept, so that a mistake is a compile error:
+// CHECK_HRESULT an HRESULT only (a Win32 code or a count is no status), and
+// CHECK_WIN32 what tests as true or false on purpose: a bool, a Win32 BOOL or
+// BOOLEAN, a pointer or handle, or an object through its explicit operator
+// bool (a wrapper such as CXMLDoc or CInterfacePtr). An HRESULT there would
+// pass on every failure; a DWORD count or an object that converts to a
+// pointer, such as CText, would test something else than meant. (BOOL is int,
+// so an int count still passes as a BOOL.)
+template <class T>
+inline void CheckHResult(T hr, const CSourceLocation& place, const char* pszExpression)
 {
+    static_assert(std::is_same<T, HRESULT>::value, "CHECK_HRESULT takes an HRESULT");
     if (FAILED(hr))
         ThrowCOMError(hr, place, pszExpression);
+}
+
+template <class T> inline bool IsWin32Success(const T& value)
+{
+    if constexpr (std::is_class<T>::value)
+    {
+        static_assert(std::is_constructible<bool, const T&>::value &&
+                          !std::is_convertible<const T&, bool>::value,
+                      "CHECK_WIN32 tests an object only through its explicit operator bool");
+        return static_cast<bool>(value);
+    }
+    else
+    {
+        static_assert(std::is_same<T, bool>::value || std::is_same<T, BOOL>::value ||
+                          std::is_same<T, BOOLEAN>::value || std::is_pointer<T>::value ||
+                          std::is_null_pointer<T>::value,
+                      "CHECK_WIN32 tests a bool, a BOOL, a pointer or a handle; an HRESULT "
+                      "goes to CHECK_HRESULT, a count to a comparison");
+        return value != T();
+    }
 }
 
 inline void CheckWin32(bool fPassed, const CSourceLocation& place, const char* pszExpression)
@@ -101,4 +133,5 @@ inline void CheckWin32(bool fPassed, const CSourceLocation& place, const char* p
 // where the check stands travel with the error. Keep each on one line, so the
 // line in the trace is the line of the check.
 #define CHECK_HRESULT(expression) ::CheckHResult((expression), CORE_SOURCE_LOCATION(), #expression)
-#define CHECK_WIN32(expression) ::CheckWin32(!!(expression), CORE_SOURCE_LOCATION(), #expression)
+#define CHECK_WIN32(expression)                                                                    \
+    ::CheckWin32(::IsWin32Success((expression)), CORE_SOURCE_LOCATION(), #expression)
