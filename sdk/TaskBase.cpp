@@ -1,9 +1,5 @@
 #include "OstrelinTask.h"
 
-#include "CoreError.h"
-
-#include <new>
-
 CTaskBase::CTaskBase() : m_cRef(1)
 {
     LockTaskModule();
@@ -43,57 +39,17 @@ ULONG STDMETHODCALLTYPE CTaskBase::Release()
 
 HRESULT STDMETHODCALLTYPE CTaskBase::Init(IXMLDOMElement* pElement, HANDLE* phRegisterMutex)
 {
-    try
-    {
-        return OnInit(pElement, phRegisterMutex);
-    }
-    catch (...)
-    {
-        return HResultFromCurrentException();
-    }
+    return HResultFromCall([&] { return OnInit(pElement, phRegisterMutex); });
 }
 
 HRESULT STDMETHODCALLTYPE CTaskBase::Run(TaskInstruction* peInstruction)
 {
     if (!peInstruction)
         return E_POINTER;
-    try
-    {
-        return OnRun(*peInstruction);
-    }
-    catch (...)
-    {
-        return HResultFromCurrentException();
-    }
+    return HResultFromCall([&] { return OnRun(*peInstruction); });
 }
 
 HRESULT CTaskBase::OnInit(IXMLDOMElement* /*pElement*/, HANDLE* /*phRegisterMutex*/)
 {
     return S_OK;
-}
-
-HRESULT HResultFromCurrentException()
-{
-    HRESULT hr = E_UNEXPECTED;
-    try
-    {
-        throw;
-    }
-    catch (const std::bad_alloc&)
-    {
-        hr = E_OUTOFMEMORY;
-    }
-    catch (const CCoreError& error)
-    {
-        hr = error.GetHResult();
-    }
-    catch (const CAtlException& error)
-    {
-        hr = error.m_hr;
-    }
-    catch (...)
-    {
-    }
-    // A Win32 error with last-error code 0 maps to 0: still a failure here.
-    return FAILED(hr) ? hr : E_FAIL;
 }

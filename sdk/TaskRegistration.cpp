@@ -2,6 +2,8 @@
 // the DLL, which is what regsvr32 calls.
 #include "TaskRegistration.h"
 
+#include "CoreHandle.h"
+#include "CoreModule.h"
 #include "OstrelinTask.h"
 
 #include <olectl.h>
@@ -12,21 +14,6 @@ namespace
 {
 const char chModuleAnchor = 0; // any address inside this DLL
 
-class CRegKey
-{
-public:
-    CRegKey() = default;
-    ~CRegKey()
-    {
-        if (m_hKey)
-            RegCloseKey(m_hKey);
-    }
-    CRegKey(const CRegKey&) = delete;
-    CRegKey& operator=(const CRegKey&) = delete;
-
-    HKEY m_hKey = nullptr;
-};
-
 std::wstring GetClassKeyPath(const CLSID& clsid)
 {
     wchar_t szClsid[40] = {};
@@ -36,36 +23,23 @@ std::wstring GetClassKeyPath(const CLSID& clsid)
 
 LONG GetModulePath(std::wstring& strPath)
 {
-    HMODULE hModule = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&chModuleAnchor), &hModule))
+    const HMODULE hModule = GetModuleOf(&chModuleAnchor);
+    if (!hModule)
         return static_cast<LONG>(GetLastError());
-    // The path may be longer than MAX_PATH: grow until it fits.
-    for (DWORD nSize = MAX_PATH;; nSize *= 2)
-    {
-        strPath.resize(nSize);
-        const DWORD cch = GetModuleFileNameW(hModule, &strPath[0], nSize);
-        if (cch == 0)
-            return static_cast<LONG>(GetLastError());
-        if (cch < nSize)
-        {
-            strPath.resize(cch);
-            return ERROR_SUCCESS;
-        }
-    }
+    strPath = GetModuleFilePathW(hModule);
+    return strPath.empty() ? static_cast<LONG>(GetLastError()) : ERROR_SUCCESS;
 }
 
 LONG SetTextValue(const std::wstring& strKeyPath, const wchar_t* pszName,
                   const std::wstring& strValue)
 {
-    CRegKey key;
+    CUniqueRegKey key;
     LONG lResult = RegCreateKeyExW(HKEY_CLASSES_ROOT, strKeyPath.c_str(), 0, nullptr, 0,
-                                   KEY_SET_VALUE, nullptr, &key.m_hKey, nullptr);
+                                   KEY_SET_VALUE, nullptr, key.AcceptHere(), nullptr);
     if (lResult != ERROR_SUCCESS)
         return lResult;
     const DWORD cb = static_cast<DWORD>((strValue.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key.m_hKey, pszName, 0, REG_SZ,
+    return RegSetValueExW(key.Get(), pszName, 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(strValue.c_str()), cb);
 }
 
@@ -92,36 +66,30 @@ LONG UnregisterTaskClass(const CTaskClass& taskClass)
 
 HRESULT RegisterTaskClasses()
 {
-    try
-    {
-        std::wstring strModulePath;
-        LONG lResult = GetModulePath(strModulePath);
-        for (CTaskClass* pClass = CTaskClass::GetFirst(); pClass && lResult == ERROR_SUCCESS;
-             pClass = pClass->GetNext())
-            lResult = RegisterTaskClass(*pClass, strModulePath);
-        return HRESULT_FROM_WIN32(lResult);
-    }
-    catch (...)
-    {
-        return HResultFromCurrentException();
-    }
+    return HResultFromCall(
+        []
+        {
+            std::wstring strModulePath;
+            LONG lResult = GetModulePath(strModulePath);
+            for (CTaskClass* pClass = CTaskClass::GetFirst(); pClass && lResult == ERROR_SUCCESS;
+                 pClass = pClass->GetNext())
+                lResult = RegisterTaskClass(*pClass, strModulePath);
+            return HRESULT_FROM_WIN32(lResult);
+        });
 }
 
 HRESULT UnregisterTaskClasses()
 {
-    try
-    {
-        LONG lFirstError = ERROR_SUCCESS;
-        for (CTaskClass* pClass = CTaskClass::GetFirst(); pClass; pClass = pClass->GetNext())
+    return HResultFromCall(
+        []
         {
-            const LONG lResult = UnregisterTaskClass(*pClass);
-            if (lFirstError == ERROR_SUCCESS)
-                lFirstError = lResult;
-        }
-        return HRESULT_FROM_WIN32(lFirstError);
-    }
-    catch (...)
-    {
-        return HResultFromCurrentException();
-    }
+            LONG lFirstError = ERROR_SUCCESS;
+            for (CTaskClass* pClass = CTaskClass::GetFirst(); pClass; pClass = pClass->GetNext())
+            {
+                const LONG lResult = UnregisterTaskClass(*pClass);
+                if (lFirstError == ERROR_SUCCESS)
+                    lFirstError = lResult;
+            }
+            return HRESULT_FROM_WIN32(lFirstError);
+        });
 }

@@ -9,24 +9,28 @@
 //     };
 //     OSTRELIN_TASK_CLASS(CHelloTask, CLSID_HelloTask);
 //
-// What the SDK offers, all through this header:
+// What the SDK offers, all through this header but CoreHandle.h:
 //   ITask.h       the contract with the launcher: ITask, TaskInstruction
-//   this header   CTaskBase, OSTRELIN_TASK_CLASS, GetTaskAttribute,
-//                 HResultFromCurrentException, the DLL's unload policy
+//   this header   CTaskBase, OSTRELIN_TASK_CLASS, GetTaskAttribute, the DLL's
+//                 unload policy
 //   TaskConfig.h  CTaskConfig: reading attributes; a faulty one is traced and
 //                 fails Run
 //   TaskPaths.h   paths relative to the folder of the Config.xml being run
 //   TaskTrace.h   TraceTaskText: a trace record of the task's own
-//   CoreError.h   of the launcher's core library, only the check points
-//                 CHECK_HRESULT and CHECK_WIN32 and the errors they raise
-//                 (CCoreError, CWin32Error, CCOMError), which trace "Thrown"
-//                 lines as the launcher's do; and, because those declarations
-//                 use them, CText and CAtlException of CoreText.h. The rest of
-//                 the core library is linked into the SDK's library for the
-//                 SDK's own use and is not part of what it offers.
+//   of the launcher's core library:
+//   CoreError.h   the check points CHECK_HRESULT and CHECK_WIN32 and the
+//                 errors they raise (CCoreError, CWin32Error, CCOMError), which
+//                 trace "Thrown" lines as the launcher's do; and, because those
+//                 declarations use them, CText and CAtlException of CoreText.h
+//   CoreHResult.h the COM boundary: HResultFromCall, HResultFromCurrentException
+//   CoreHandle.h  owners of handles (CUniqueHandle, CUniqueFileHandle,
+//                 CUniqueRegKey), included where a task needs them
+// The rest of the core library is linked into the SDK's library for the SDK's
+// own use and is not part of what it offers.
 #pragma once
 
 #include "CoreError.h"
+#include "CoreHResult.h"
 #include "ITask.h"
 #include "TaskConfig.h"
 #include "TaskPaths.h"
@@ -70,12 +74,6 @@ private:
 // The text of pElement's attribute pszName; false (and strValue empty) when
 // the element has no such attribute.
 bool GetTaskAttribute(IXMLDOMElement* pElement, const wchar_t* pszName, std::wstring& strValue);
-
-// The failure HRESULT of the exception being handled: E_OUTOFMEMORY for
-// std::bad_alloc, the error's own code for CCoreError (the check points) and
-// CAtlException (the text layer inside the SDK), E_UNEXPECTED for anything
-// else. Call only inside a catch block.
-HRESULT HResultFromCurrentException();
 
 // False when the DLL stays loaded for the life of the process (the default for
 // mingw-w64 builds, whose static runtime cannot be unloaded cleanly).
@@ -124,14 +122,9 @@ private:
 template <class TTask> HRESULT CreateTaskObject(REFIID riid, void** ppv)
 {
     TTask* pTask = nullptr;
-    try
-    {
-        pTask = new TTask();
-    }
-    catch (...)
-    {
-        return HResultFromCurrentException();
-    }
+    const HRESULT hrNew = HResultFromCall([&] { pTask = new TTask(); });
+    if (FAILED(hrNew))
+        return hrNew;
     const HRESULT hr = pTask->QueryInterface(riid, ppv);
     pTask->Release(); // the object starts with one reference
     return hr;
