@@ -17,9 +17,9 @@
 #include "StartProgramClsid.h"
 #include "TaskConfig.h"
 #include "TaskPaths.h"
-#include "UniqueHandle.h"
 
 #include "CoreError.h"
+#include "CoreHandle.h"
 
 class CStartProgramTask : public CTaskBase
 {
