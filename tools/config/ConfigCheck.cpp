@@ -3,6 +3,7 @@
 #include "ConfigFiles.h"
 #include "ConfigForm.h"
 #include "ConfigServer.h"
+#include "CoreApartment.h"
 #include "CoreFile.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
@@ -15,23 +16,6 @@ namespace
 const int kRunGoesThrough = 0;
 const int kFileError = 1;
 const int kRunFaulty = 2;
-
-class CComApartment
-{
-public:
-    CComApartment() : m_hr(::CoInitialize(nullptr)) {}
-    ~CComApartment()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-    CComApartment(const CComApartment&) = delete;
-    CComApartment& operator=(const CComApartment&) = delete;
-    HRESULT Status() const { return m_hr; }
-
-private:
-    HRESULT m_hr;
-};
 
 struct CTally
 {
@@ -58,14 +42,6 @@ int RunEnds(const char* pszWhy, int nExitCode = kRunFaulty)
     return nExitCode;
 }
 
-CText NodeName(IXMLDOMNode* pifNode)
-{
-    CComBSTR strName;
-    if (pifNode == nullptr || FAILED(pifNode->get_nodeName(strName.AcceptHere())))
-        return CText("?");
-    return TextFromWide(strName, strName.Length());
-}
-
 CText NodeTypeName(const CXMLNodeList& list, long iChild)
 {
     CInterfacePtr<IXMLDOMNode> pifNode;
@@ -81,7 +57,7 @@ CText NodeTypeName(const CXMLNodeList& list, long iChild)
 void ReportTask(long iChild, const CXMLElement& task, CTally& tally)
 {
     const CText strClsid = task.GetAttribute("CLSID", "");
-    std::printf("  %ld: <%s> CLSID \"%s\": ", iChild, NodeName(task.pif()).GetString(),
+    std::printf("  %ld: <%s> CLSID \"%s\": ", iChild, task.GetNodeName("?").GetString(),
                 strClsid.GetString());
     CLSID clsid = {};
     if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
@@ -134,7 +110,7 @@ int CheckLoaded(const CXMLDoc& Doc, bool fStrict)
         std::printf("document element: none\n");
         return RunEnds("the file does not parse");
     }
-    std::printf("document element: <%s>\n", NodeName(Node.pif()).GetString());
+    std::printf("document element: <%s>\n", Node.GetNodeName("?").GetString());
 
     const CXMLElement Run = Node.SelectSingleElement("Run");
     if (!Run)

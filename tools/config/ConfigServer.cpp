@@ -1,29 +1,12 @@
 #include "ConfigServer.h"
 
 #include "CoreBSTR.h"
+#include "CoreHandle.h"
 
 #include <cwchar>
 
 namespace
 {
-class CRegistryKey
-{
-public:
-    CRegistryKey() = default;
-    ~CRegistryKey()
-    {
-        if (m_hKey != nullptr)
-            ::RegCloseKey(m_hKey);
-    }
-    CRegistryKey(const CRegistryKey&) = delete;
-    CRegistryKey& operator=(const CRegistryKey&) = delete;
-    HKEY* AcceptHere() { return &m_hKey; }
-    HKEY Get() const { return m_hKey; }
-
-private:
-    HKEY m_hKey = nullptr;
-};
-
 bool ReadServerPath(const CLSID& clsid, CText& strServer)
 {
     wchar_t wszClsid[40] = {};
@@ -32,7 +15,7 @@ bool ReadServerPath(const CLSID& clsid, CText& strServer)
     strKey += TextFromWide(wszClsid, static_cast<int>(std::wcslen(wszClsid)));
     strKey += "\\InprocServer32";
     // The 32-bit view, which the 32-bit launcher reads.
-    CRegistryKey key;
+    CUniqueRegKey key;
     if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, strKey, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
                         key.AcceptHere()) != ERROR_SUCCESS)
         return false;
