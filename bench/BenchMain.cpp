@@ -8,6 +8,7 @@
 #include "Bench.h"
 #include "BenchSupport.h"
 
+#include "CoreApartment.h"
 #include "CoreXML.h"
 
 #include <cstdio>
@@ -49,14 +50,14 @@ int main(int argc, char** argv)
         chosen.assign(std::begin(order), std::end(order));
 
     // The launcher's own apartment: tasks and the DOM are called as it calls them.
-    ::CoInitialize(nullptr);
+    const CComApartment apartment;
     int nResult = 0;
     const LONGLONG nStart = ReadCounter();
     CSummary summary;
     try
     {
-        const CWorkFolder work;
-        options.workFolder = work.Path();
+        const CScratchFolder work("ostrelin-bench-");
+        options.workFolder = work.Path() + "\\";
         options.binFolder = GetBinFolder();
         Print("ostrelin-bench%s: medians of repeated runs; figures, not pass or fail\n",
               options.fQuick ? " --quick" : "");
@@ -78,6 +79,5 @@ int main(int argc, char** argv)
     for (const std::string& line : summary.Lines())
         Print("  %s\n", line.c_str());
     Print("  %-36s %.0f s\n", "whole benchmark run:", SecondsSince(nStart));
-    ::CoUninitialize();
     return nResult;
 }

@@ -1,13 +1,13 @@
 #include "BenchSupport.h"
 
+#include "ChildProcess.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <system_error>
 
 namespace
 {
@@ -93,48 +93,19 @@ void CopyOrThrow(const std::string& from, const std::string& to)
         throw std::runtime_error("cannot copy " + from + " to " + to);
 }
 
-void RemoveFolder(const std::string& folder)
-{
-    std::error_code error;
-    std::filesystem::remove_all(std::filesystem::u8path(folder), error);
-}
-
-CWorkFolder::CWorkFolder()
-{
-    char szTemp[MAX_PATH + 1] = "";
-    ::GetTempPathA(sizeof(szTemp), szTemp);
-    m_path =
-        std::string(szTemp) + "ostrelin-bench-" + std::to_string(::GetCurrentProcessId()) + "\\";
-    RemoveFolder(m_path);
-    if (!::CreateDirectoryA(m_path.c_str(), nullptr))
-        throw std::runtime_error("cannot create " + m_path);
-}
-
-CWorkFolder::~CWorkFolder()
-{
-    RemoveFolder(m_path);
-}
-
 CProcessRun RunProcess(const std::string& commandLine)
 {
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
+    CChildProcess child;
     CProcessRun run;
     run.nCreated = ReadCounter();
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
+    if (!child.Start(commandLine))
         throw std::runtime_error("cannot start " + commandLine);
-    const DWORD dwWait = ::WaitForSingleObject(process.hProcess, nLongestChildMs);
+    const bool fEnded = child.WaitForExit(nLongestChildMs);
     run.seconds = SecondsSince(run.nCreated);
-    if (dwWait != WAIT_OBJECT_0)
-        ::TerminateProcess(process.hProcess, WAIT_TIMEOUT);
-    ::GetExitCodeProcess(process.hProcess, &run.exitCode);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    if (dwWait != WAIT_OBJECT_0)
+    if (!fEnded)
+        child.Terminate(WAIT_TIMEOUT);
+    run.exitCode = child.ExitCode();
+    if (!fEnded)
         throw std::runtime_error("no end within two minutes: " + commandLine);
     return run;
 }

@@ -1,7 +1,8 @@
 // Clocks, medians, files and child processes for the benchmarks.
 #pragma once
 
-#include "TestPaths.h" // GetBinFolder
+#include "ScratchFolder.h" // CScratchFolder, RemoveFolderTree
+#include "TestPaths.h"     // GetBinFolder
 
 #include <windows.h>
 
@@ -23,23 +24,6 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 unsigned long long FileSize(const std::string& path);
 void CopyOrThrow(const std::string& from, const std::string& to);
-void RemoveFolder(const std::string& folder);
-
-// A folder of this run's own under the temporary folder, removed at the end.
-class CWorkFolder
-{
-public:
-    CWorkFolder();
-    ~CWorkFolder();
-    CWorkFolder(const CWorkFolder&) = delete;
-    CWorkFolder& operator=(const CWorkFolder&) = delete;
-
-    const std::string& Path() const { return m_path; } // trailing backslash
-
-private:
-    std::string m_path;
-};
-
 struct CProcessRun
 {
     LONGLONG nCreated = 0; // the counter just before CreateProcess

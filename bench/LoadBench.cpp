@@ -8,7 +8,6 @@
 #include "CoreFile.h"
 #include "CoreXML.h"
 
-#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -58,13 +57,8 @@ CLoadSteps TimeLoadSteps(const std::string& path)
     nStart = ReadCounter();
     const ULONG cbXML = static_cast<ULONG>(nSize - iXML);
     CComVariant varXML;
-    SAFEARRAY* const psaXML = ::SafeArrayCreateVector(VT_UI1, 0, cbXML);
-    V_VT(&varXML) = VT_ARRAY | VT_UI1;
-    V_ARRAY(&varXML) = psaXML;
-    void* pvData = nullptr;
-    ::SafeArrayAccessData(psaXML, &pvData);
-    std::memcpy(pvData, buffer.get() + iXML, cbXML);
-    ::SafeArrayUnaccessData(psaXML);
+    if (FAILED(varXML.SetByteArray(buffer.get() + iXML, cbXML)))
+        throw std::runtime_error("no byte array for " + path);
     buffer.reset();
     steps.copy = SecondsSince(nStart);
 
@@ -76,7 +70,7 @@ CLoadSteps TimeLoadSteps(const std::string& path)
         throw std::runtime_error(path + " did not parse");
 
     nStart = ReadCounter();
-    doc.AcceptHere(); // releases the document
+    doc.Attach(nullptr); // releases the document
     steps.release = SecondsSince(nStart);
     return steps;
 }
@@ -157,7 +151,7 @@ void RunLoadBench(const CBenchOptions& options, CSummary& summary)
             profiles[0].push_back(TimeLoadSteps(plainPath));
             profiles[1].push_back(TimeLoadSteps(scrambledPath));
         }
-        RemoveFolder(folder);
+        RemoveFolderTree(folder);
         ++iSize;
     }
 

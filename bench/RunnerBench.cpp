@@ -61,7 +61,7 @@ double TimeCreation(long cCalls)
     {
         CInterfacePtr<ITask> pifTask;
         if (::CoCreateInstance(CLSID_OstrelinTestTask, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
-                               reinterpret_cast<void**>(pifTask.AcceptHere())) != S_OK)
+                               pifTask.AcceptHereAsVoid()) != S_OK)
             throw std::runtime_error("the test task is not registered in this prefix");
     }
     return SecondsSince(nStart);
@@ -83,7 +83,7 @@ double TimeDirectCalls(const std::string& path)
     {
         CInterfacePtr<ITask> pifTask;
         ::CoCreateInstance(CLSID_OstrelinTestTask, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
-                           reinterpret_cast<void**>(pifTask.AcceptHere()));
+                           pifTask.AcceptHereAsVoid());
         TaskInstruction eInstruction = InstructionContinue;
         if (pifTask->Init(element.pif(), &hRegister) == S_OK)
             pifTask->Run(&eInstruction);

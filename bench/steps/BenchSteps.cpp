@@ -5,6 +5,7 @@
 // Log lines: "<step> qpc=<counter>".
 #include <windows.h>
 
+#include "CoreHandle.h"
 #include "CoreXML.h"
 #include "ITask.h"
 #include "InstanceGuard.h"
@@ -25,13 +26,14 @@ void Mark(const char* pszStep)
 
 void WriteLog(const std::string& path)
 {
-    const HANDLE hFile = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    const CUniqueFileHandle hFile(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                nullptr));
+    if (!hFile)
         return;
     DWORD cbWritten = 0;
-    ::WriteFile(hFile, g_lines.data(), static_cast<DWORD>(g_lines.size()), &cbWritten, nullptr);
-    ::CloseHandle(hFile);
+    ::WriteFile(hFile.Get(), g_lines.data(), static_cast<DWORD>(g_lines.size()), &cbWritten,
+                nullptr);
 }
 
 // The next argument of the command line, quoted or bare.
@@ -84,7 +86,7 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
         Mark("clsid");
         CInterfacePtr<ITask> pifTask;
         ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
-                           reinterpret_cast<void**>(pifTask.AcceptHere()));
+                           pifTask.AcceptHereAsVoid());
         Mark("create");
         if (pifTask)
         {
