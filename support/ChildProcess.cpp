@@ -58,7 +58,7 @@ bool CChildProcess::Start(const std::string& commandLine, unsigned streams)
     // The child's ends close here when this returns: the pipes then break
     // once the child and its heirs are done with them.
     m_hProcess.Attach(process.hProcess);
-    ::CloseHandle(process.hThread);
+    const CUniqueHandle hThread(process.hThread);
     m_dwProcessId = process.dwProcessId;
     return true;
 }

@@ -10,27 +10,29 @@
 //     OSTRELIN_TASK_CLASS(CHelloTask, CLSID_HelloTask);
 //
 // What the SDK offers, all through this header but CoreHandle.h:
-//   ITask.h       the contract with the launcher: ITask, TaskInstruction
-//   this header   CTaskBase, OSTRELIN_TASK_CLASS, GetTaskAttribute, the DLL's
-//                 unload policy
-//   TaskConfig.h  CTaskConfig: reading attributes; a faulty one is traced and
-//                 fails Run
-//   TaskPaths.h   paths relative to the folder of the Config.xml being run
-//   TaskTrace.h   TraceTaskText: a trace record of the task's own
-//   of the launcher's core library:
-//   CoreError.h   the check points CHECK_HRESULT and CHECK_WIN32 and the
-//                 errors they raise (CCoreError, CWin32Error, CCOMError), which
-//                 trace "Thrown" lines as the launcher's do; and, because those
-//                 declarations use them, CText and CAtlException of CoreText.h
-//   CoreHResult.h the COM boundary: HResultFromCall, HResultFromCurrentException
-//   CoreHandle.h  owners of handles (CUniqueHandle, CUniqueFileHandle,
-//                 CUniqueRegKey), included where a task needs them
+//   ITask.h        the contract with the launcher: ITask, TaskInstruction
+//   this header    CTaskBase, OSTRELIN_TASK_CLASS, GetTaskAttribute, the DLL's
+//                  unload policy
+//   TaskConfig.h   CTaskConfig: reading attributes; a faulty one is traced and
+//                  fails Run
+//   TaskPaths.h    paths relative to the folder of the Config.xml being run
+//   TaskTrace.h    TraceTaskText: a trace record of the task's own
+// and of the launcher's core library:
+//   CoreError.h    the check points CHECK_HRESULT and CHECK_WIN32 and the
+//                  errors they raise (CCoreError, CWin32Error, CCOMError), which
+//                  trace "Thrown" lines as the launcher's do; and, because those
+//                  declarations use them, CText and CAtlException of CoreText.h
+//   CoreHResult.h  the COM boundary: HResultFromCall, HResultFromCurrentException
+//   CoreInterfacePtr.h  CInterfacePtr, the owning COM pointer
+//   CoreHandle.h   owners of handles (CUniqueHandle, CUniqueFileHandle,
+//                  CUniqueRegKey), included where a task needs them
 // The rest of the core library is linked into the SDK's library for the SDK's
 // own use and is not part of what it offers.
 #pragma once
 
 #include "CoreError.h"
 #include "CoreHResult.h"
+#include "CoreInterfacePtr.h"
 #include "ITask.h"
 #include "TaskConfig.h"
 #include "TaskPaths.h"
@@ -59,8 +61,8 @@ protected:
     virtual ~CTaskBase();
 
     // Only S_OK lets the task run. pElement is lent for the call; keep a
-    // reference (AddRef) to use it later. A task that closes *phRegisterMutex
-    // writes NULL there. The default accepts.
+    // reference (AddRef, or a CInterfacePtr) to use it later. A task that
+    // closes *phRegisterMutex writes NULL there. The default accepts.
     virtual HRESULT OnInit(IXMLDOMElement* pElement, HANDLE* phRegisterMutex);
 
     // eInstruction is InstructionContinue on entry. A failure result ends the
@@ -121,13 +123,9 @@ private:
 
 template <class TTask> HRESULT CreateTaskObject(REFIID riid, void** ppv)
 {
-    TTask* pTask = nullptr;
-    const HRESULT hrNew = HResultFromCall([&] { pTask = new TTask(); });
-    if (FAILED(hrNew))
-        return hrNew;
-    const HRESULT hr = pTask->QueryInterface(riid, ppv);
-    pTask->Release(); // the object starts with one reference
-    return hr;
+    CInterfacePtr<TTask> pTask; // owns the one reference a new object starts with
+    const HRESULT hr = HResultFromCall([&] { pTask.Attach(new TTask()); });
+    return FAILED(hr) ? hr : pTask->QueryInterface(riid, ppv);
 }
 
 // Declares TTask (default-constructible, derived from CTaskBase) as a class of
