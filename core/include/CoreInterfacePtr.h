@@ -96,13 +96,7 @@ public:
     explicit operator bool() const { return m_pif != nullptr; }
 
 private:
-    void Release()
-    {
-        T* pifOld = m_pif;
-        m_pif = nullptr;
-        if (pifOld != nullptr)
-            pifOld->Release();
-    }
+    void Release() { Attach(nullptr); }
 
     T* m_pif = nullptr;
 };
