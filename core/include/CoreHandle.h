@@ -56,6 +56,9 @@ public:
         Close();
         return &m_h;
     }
+    // The slot itself, for a callee that may close the handle and write the
+    // invalid value there (the launcher lends its register mutex so).
+    Type* AddressOf() { return &m_h; }
     void Close()
     {
         if (!IsValid())
