@@ -1,108 +1,155 @@
+// The three texts the launcher works out at start. CTest runs this program in
+// the ANSI code page 1252 and again under the double-byte code page 932
+// (LC_ALL=ja_JP.UTF-8), whose trail bytes include '\\' (0x5C), '_' (0x5F) and
+// 'A'-'Z'. Every command line ends right before a page without access, so that
+// a read past its end crashes the test.
 #include "LaunchPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace
 {
+// "表" and "ソ" end in 0x5C, "ダ" ends in '_', "ア" ends in 'A'.
+#define HYO "\x95\x5C"
+#define SO "\x83\x5C"
+#define DA "\x83\x5F"
+#define KA "\x83\x41"
+
 struct CTextCase
 {
+    UINT nCodePage; // the row holds only in this code page; 0: in any
     const char* pszInput;
     const char* pszExpected;
 };
+
+const CTextCase lookups[] = {
+    {0, "client.exe", ""},
+    {0, "client.exe %ResourceRoot%=D:\\Card Data", "D:\\Card"},
+    {0, "client.exe %ResourceRoot%=\"D:\\Card Data\" -x", "D:\\Card Data"},
+    {0, "client.exe %ResourceRoot%='D:\\Card Data' -x", "D:\\Card Data"},
+    {0, "client.exe %ResourceRoot%=\"D:\\Card Data -x", ""},
+    {0, "client.exe %ResourceRoot%='D:\\Card Data -x", ""},
+    {0, "client.exe %ResourceRoot%=", ""},
+    {0, "client.exe %ResourceRoot%=\"\" -x", ""},
+    {0, "client.exe %ResourceRoot%", ""},
+    {0, "client.exe -a%ResourceRoot%=X %ResourceRoot%=Y", "Y"},
+    {0, "client.exe\t%ResourceRoot%=X", ""},
+    {0, "client.exe \"%ResourceRoot%=X", ""},
+    {0, "%ResourceRoot%=X", ""},
+    {0, "client.exe %ResourceRoot%:X %ResourceRoot%=Z", "Z"},
+    {0, "client.exe %resourceroot%=X", ""},
+    {0, "client.exe %ResourceRoot%=a'b\"c=d\te f", "a'b\"c=d\te"},
+    {0, "client.exe %ResourceRoot%=\"a'b\"", "a'b"},
+    {0, "client.exe %ResourceRoot%=X %ResourceRoot%=Y", "X"},
+    {932, "x.exe %ResourceRoot%=D:\\" SO " -y", "D:\\" SO},
+    // The blank before the name is a whole character, never a trail byte.
+    {932, "x.exe \x83 %ResourceRoot%=D:\\x", ""},
+    {1252, "x.exe \x83 %ResourceRoot%=D:\\x", "D:\\x"},
+    {932, "x.exe \x83 %ResourceRoot%=D:\\x %ResourceRoot%=E:\\y", "E:\\y"},
+    {0, "x.exe %ResourceRoot%=\x83", "\x83"}, // a lead byte alone at the very end
+};
+
+const CTextCase keys[] = {
+    {0, "\"D:\\Program Files\\Card Room\\bin\\client.exe\" %ResourceRoot%=\"D:\\Card Data\"",
+     "d:_program_files_card_room_bin"},
+    {0, "D:/Games/Club/client.exe", "d:_games_club"},
+    {0, "\"\\\\server\\share\\client.exe\"", "_server_share"},
+    {0, "\"D:\\Games\\Club.\\client.exe\"", "d:_games_club"},
+    {0, "D:\\GAMES\\CLIENT.EXE -x", "d:_games_client_exe_-x"},
+    {0, "D:\\tools.exec\\client.exe", "d:"},
+    {0, "client.exe", "client"},
+    // The same directory however it is written; what follows ".exe" does not matter.
+    {0, "d:\\\\games//club\\client.exe -y", "d:_games_club"},
+    {0, " \t\r\n\v\f\"D:\\Games\\Club\\client.exe\"  ", "d:_games_club"},
+    {0, "client \t\r\n\v\f", "client"},
+    {0, "D:\\Games\\Club/client.exe", "d:_games_club"},
+    {0, "D:\\%Games%\\x.exe", "d:_games"},
+    {0, ".exe", "_exe"},
+    {0, "", ""},
+    {0, "___", ""},
+    {1252, "C:\\CAF\xC9\\x.exe", "c:_caf\xE9"},
+    {932, "C:\\" HYO "\\client.exe", "c:_" HYO},
+    {932, "\"C:\\" DA "\\client.exe\"", "c:_" DA},
+    {932, "C:\\" KA "\\client.exe", "c:_" KA},
+    {932, "C:\\" SO SO "\\bin\\client.exe", "c:_" SO SO "_bin"},
+    {932, "C:\\x" SO "_\\client.exe", "c:_x" SO},
+    {0, "AB\x83", "ab\x83"},
+};
+
+// Two pages, the second without access: Place() puts a text so that its
+// terminating zero is the first page's last byte.
+class CGuardedText
+{
+public:
+    CGuardedText()
+        : m_pb(static_cast<char*>(
+              ::VirtualAlloc(nullptr, 2 * cbPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)))
+    {
+        DWORD dwOld = 0;
+        ::VirtualProtect(m_pb + cbPage, cbPage, PAGE_NOACCESS, &dwOld);
+    }
+    ~CGuardedText() { ::VirtualFree(m_pb, 0, MEM_RELEASE); }
+    bool GuardIsInPlace() const { return ::IsBadReadPtr(m_pb + cbPage, 1) != FALSE; }
+    const char* Place(const char* psz)
+    {
+        const size_t cb = std::strlen(psz) + 1;
+        return static_cast<const char*>(std::memcpy(m_pb + cbPage - cb, psz, cb));
+    }
+
+private:
+    static const size_t cbPage = 4096;
+    char* m_pb;
+};
+
+template <class TCase> bool Holds(const TCase& c)
+{
+    return c.nCodePage == 0 || c.nCodePage == ::GetACP();
+}
 } // namespace
 
-TEST(LaunchPaths, ArgumentLookup)
+TEST(LaunchPaths, TablesInTheActiveCodePage)
 {
-    const CTextCase cases[] = {
-        {"client.exe", ""},
-        {"client.exe %ResourceRoot%=D:\\Card Data", "D:\\Card"},
-        {"client.exe %ResourceRoot%=\"D:\\Card Data\" -x", "D:\\Card Data"},
-        {"client.exe %ResourceRoot%='D:\\Card Data' -x", "D:\\Card Data"},
-        {"client.exe %ResourceRoot%=\"D:\\Card Data -x", ""},
-        {"client.exe %ResourceRoot%='D:\\Card Data -x", ""},
-        {"client.exe %ResourceRoot%=", ""},
-        {"client.exe %ResourceRoot%=\"\" -x", ""},
-        {"client.exe %ResourceRoot%", ""},
-        {"client.exe -a%ResourceRoot%=X %ResourceRoot%=Y", "Y"},
-        {"client.exe\t%ResourceRoot%=X", ""},
-        {"client.exe \"%ResourceRoot%=X", ""},
-        {"%ResourceRoot%=X", ""},
-        {"client.exe %ResourceRoot%:X %ResourceRoot%=Z", "Z"},
-        {"client.exe %resourceroot%=X", ""},
-        {"client.exe %ResourceRoot%=a'b\"c=d\te f", "a'b\"c=d\te"},
-        {"client.exe %ResourceRoot%=\"a'b\"", "a'b"},
-        {"client.exe %ResourceRoot%=X %ResourceRoot%=Y", "X"},
-    };
-    for (const CTextCase& c : cases)
+    const char* pszCodePage = std::getenv("OSTRELIN_CODE_PAGE");
+    ASSERT_EQ(pszCodePage ? std::strtoul(pszCodePage, nullptr, 10) : ::GetACP(), ::GetACP());
+    CGuardedText guarded;
+    ASSERT_TRUE(guarded.GuardIsInPlace());
+    for (const CTextCase& c : lookups)
     {
-        EXPECT_STREQ(c.pszExpected, FindCommandLineArgument(c.pszInput, "%ResourceRoot%"))
+        if (!Holds(c))
+            continue;
+        EXPECT_STREQ(c.pszExpected,
+                     FindCommandLineArgument(guarded.Place(c.pszInput), "%ResourceRoot%"))
             << c.pszInput;
     }
-}
+    for (const CTextCase& c : keys)
+    {
+        if (!Holds(c))
+            continue;
+        EXPECT_STREQ(c.pszExpected, MakeInstanceKey(guarded.Place(c.pszInput))) << c.pszInput;
+    }
 
-TEST(LaunchPaths, ArgumentLookupReadsTheProcessCommandLine)
-{
-    const std::string strLine = ::GetCommandLineA();
-    EXPECT_STREQ(FindCommandLineArgument(strLine.c_str(), "--gtest_filter"),
-                 GetCommandLineArgument("--gtest_filter"));
-}
-
-TEST(LaunchPaths, InstanceKey)
-{
-    const CTextCase cases[] = {
-        {"\"D:\\Program Files\\Card Room\\bin\\client.exe\" %ResourceRoot%=\"D:\\Card Data\"",
-         "d:_program_files_card_room_bin"},
-        {"D:/Games/Club/client.exe", "d:_games_club"},
-        {"\"\\\\server\\share\\client.exe\"", "_server_share"},
-        {"\"D:\\Games\\Club.\\client.exe\"", "d:_games_club"},
-        {"D:\\GAMES\\CLIENT.EXE -x", "d:_games_client_exe_-x"},
-        {"D:\\tools.exec\\client.exe", "d:"},
-        {"client.exe", "client"},
-        // The same directory however it is written; what follows ".exe" does not matter.
-        {"d:\\\\games//club\\client.exe -y", "d:_games_club"},
-        {"  \"D:\\Games\\Club\\client.exe\"  ", "d:_games_club"},
-        {"D:\\Games\\Club/client.exe", "d:_games_club"},
-        {"D:\\%Games%\\x.exe", "d:_games"},
-        {".exe", "_exe"},
-        {"", ""},
-        {"___", ""},
-    };
-    for (const CTextCase& c : cases)
-        EXPECT_STREQ(c.pszExpected, MakeInstanceKey(c.pszInput)) << c.pszInput;
-}
-
-TEST(LaunchPaths, ConfigurationPath)
-{
     const struct
     {
-        const char* pszRoot;
-        const char* pszModulePath;
-        const char* pszExpected;
-    } cases[] = {
-        {"D:\\Data", "", "D:\\Data\\bin\\Config.xml"},
-        {"D:\\Data\\", "", "D:\\Data\\\\bin\\Config.xml"},
-        {"rel/dir", "", "rel/dir\\bin\\Config.xml"},
-        {"", "D:\\Games\\Club\\bin\\client.exe", "D:\\Games\\Club\\bin/../\\bin\\Config.xml"},
-        {"", "client.exe", "./../\\bin\\Config.xml"},
+        UINT nCodePage;
+        const char *pszRoot, *pszModulePath, *pszExpected;
+    } paths[] = {
+        {0, "D:\\Data", "", "D:\\Data\\bin\\Config.xml"},
+        {0, "D:\\Data\\", "", "D:\\Data\\\\bin\\Config.xml"},
+        {0, "rel/dir", "", "rel/dir\\bin\\Config.xml"},
+        {0, "", "D:\\Games\\Club\\bin\\client.exe", "D:\\Games\\Club\\bin/../\\bin\\Config.xml"},
+        {0, "", "client.exe", "./../\\bin\\Config.xml"},
+        {932, "", "C:\\" SO "\\client" SO, "C:\\" SO "/../\\bin\\Config.xml"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : paths)
     {
+        if (!Holds(c))
+            continue;
         EXPECT_STREQ(c.pszExpected, ResolveConfigPathFrom(c.pszRoot, c.pszModulePath))
             << c.pszRoot << " " << c.pszModulePath;
     }
-}
-
-TEST(LaunchPaths, ConfigurationPathFromTheRunningExecutable)
-{
-    const CText strModulePath = GetModulePath();
-    ASSERT_GT(strModulePath.GetLength(), 0);
-    EXPECT_EQ(strModulePath.GetLength(), static_cast<int>(strlen(strModulePath)));
-
-    const int iBackslash = strModulePath.ReverseFind('\\');
-    EXPECT_STREQ(strModulePath.Left(iBackslash) + "/../\\bin\\Config.xml", ResolveConfigPath(""));
-    EXPECT_STREQ("X:\\bin\\Config.xml", ResolveConfigPath("X:"));
 }
 
 // Run by long-path-test inside a copy of this executable in a directory deeper
@@ -112,8 +159,8 @@ TEST(LaunchPaths, ReportModulePathLength)
     if (std::getenv("OSTRELIN_LONG_PATH_CHILD") == nullptr)
         GTEST_SKIP() << "runs only inside the copy at a long path";
     const CText strPath = GetModulePath();
-    const CText strConfig = ResolveConfigPath("");
-    EXPECT_EQ(strPath.Left(strPath.ReverseFind('\\')) + "/../\\bin\\Config.xml", strConfig);
+    EXPECT_EQ(strPath.Left(strPath.ReverseFind('\\')) + "/../\\bin\\Config.xml",
+              ResolveConfigPath(""));
     EXPECT_GT(strPath.GetLength(), MAX_PATH);
     EXPECT_EQ(CText("copy.exe"), strPath.Mid(strPath.ReverseFind('\\') + 1, -1));
 }

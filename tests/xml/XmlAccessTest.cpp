@@ -1,11 +1,16 @@
-#include "CoreXML.h"
-#include "DomPatch.h"
+// Selections, child lists and attributes of a loaded configuration: absence
+// gives an empty wrapper or the default, a node that is no element raises.
 #include "XmlTestSupport.h"
+
+#include <vector>
+
+extern "C" const unsigned g_cElementSlots, g_iGetAttributeSlot;
 
 namespace
 {
-const char* const kSource = "core/CoreXML.cpp";
-const char* const kHeader = "core/include/CoreXML.h";
+const char* const kSource = "core/CoreXML.cpp ";
+const char* const kHeader = "core/include/CoreXML.h ";
+const std::string kNoElement = "0x80004002 ";
 const char* const kQuery = "pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes )";
 
 // Blanks between the elements, a comment among the tasks, attributes with a
@@ -16,180 +21,96 @@ const char* const kConfig = "<Config CLSID=\"root\">\n  <Run>\n"
                             "    <B/>\n    <!-- switched off -->\n    <C/>\n"
                             "  </Run>\n  <Text>some text</Text>\n</Config>\n";
 
-struct CDom
+// The attribute's value, marked when it is the default.
+std::string Attribute(const CXMLElement& element, const char* pszName)
 {
-    CXMLDoc doc;
-    CXMLElement root;
-    CXMLNodeList tasks;
-};
-
-CDom LoadDom(CScratchFolder& folder)
-{
-    const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", kConfig).c_str());
-    const CXMLElement root = doc.GetDocumentElement();
-    return CDom{doc, root, root.SelectSingleElement("Run").GetChildNodes()};
+    bool fFound = false;
+    const CText strValue = element.GetAttribute(pszName, "default", &fFound);
+    return strValue.GetString() + std::string(fFound ? "" : " (default)");
 }
 
-std::string NameOf(const CXMLElement& element)
-{
-    CComBSTR strName;
-    if (!element || FAILED(element.pif()->get_nodeName(strName.AcceptHere())))
-        return "-";
-    return std::string(TextFromWide(strName, strName.Length()));
-}
-
-HRESULT STDMETHODCALLTYPE FailOne(void*, void*)
+HRESULT STDMETHODCALLTYPE FailGetAttribute(void*, void*, void*)
 {
     return E_UNEXPECTED;
 }
 
-HRESULT STDMETHODCALLTYPE FailTwo(void*, void*, void*)
-{
-    return E_UNEXPECTED;
-}
-
-HRESULT STDMETHODCALLTYPE ThrowTwo(void*, void*, void*)
+HRESULT STDMETHODCALLTYPE ThrowFromGetAttribute(void*, void*, void*)
 {
     AtlThrow(E_OUTOFMEMORY);
 }
 
-TEST_F(XmlTest, Selection)
+// The element answers getAttribute through a copy of its method table.
+std::string WithGetAttribute(const CXMLElement& element, void* pfnStandIn)
 {
-    CScratchFolder folder;
-    const CDom dom = LoadDom(folder);
-    const std::pair<const char*, const char*> cases[] = {
-        {"Run", "Run"}, {"Nothing", "-"}, {"Run/C", "C"}, {"@Missing", "-"}};
-    for (const auto& test : cases)
-    {
-        CDebugOutputCapture capture;
-        EXPECT_EQ(test.second, NameOf(dom.root.SelectSingleElement(test.first)));
-        EXPECT_TRUE(capture.Records().empty());
-    }
-    for (const char* pszXPath : {"Run/A/@CLSID", "Text/text()"}) // matches that are no element
-        ExpectThrown([&] { dom.root.SelectSingleElement(pszXPath); }, E_NOINTERFACE, kQuery,
-                     kSource);
-}
-
-TEST_F(XmlTest, ChildList)
-{
-    CScratchFolder folder;
-    const CDom dom = LoadDom(folder);
-    {
-        CDebugOutputCapture capture;
-        EXPECT_EQ(4, dom.tasks.GetLength()); // the blanks are no nodes, the comment is
-        std::string strNames;
-        for (long iChild : {0, 1, 3, 4, -1})
-            strNames += NameOf(dom.tasks.GetItem(iChild));
-        EXPECT_EQ("ABC--", strNames);
-        EXPECT_TRUE(capture.Records().empty());
-    }
-    ExpectThrown([&] { dom.tasks.GetItem(2); }, E_NOINTERFACE, kQuery, kHeader);
-}
-
-TEST_F(XmlTest, Attributes)
-{
-    ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
-    CScratchFolder folder;
-    const CXMLElement task = LoadDom(folder).tasks.GetItem(0);
-    const struct
-    {
-        const char* pszName;
-        const char* pszExpected;
-        bool fFound;
-    } cases[] = {
-        {"CLSID", "{x}", true},      {"Missing", "default", false}, {"Empty", "", true},
-        {"Foreign", "a?b", true},    {"Accent", "\xE9", true},      {"Latin", "caf\xE9", true},
-        {nullptr, "default", false},
-    };
-    for (const auto& test : cases)
-    {
-        CDebugOutputCapture capture;
-        bool fFound = !test.fFound;
-        EXPECT_STREQ(test.pszExpected, task.GetAttribute(test.pszName, "default", &fFound));
-        EXPECT_EQ(test.fFound, fFound);
-        EXPECT_TRUE(capture.Records().empty());
-    }
-    CComVariant varDefault;
-    V_VT(&varDefault) = VT_I4;
-    V_I4(&varDefault) = 7;
-    const CComVariant varMissing = task.GetAttribute("Missing", varDefault);
-    EXPECT_TRUE(V_VT(&varMissing) == VT_I4 && V_I4(&varMissing) == 7);
-    const CComVariant varPresent = task.GetAttribute("CLSID", varDefault);
-    EXPECT_EQ(VT_BSTR, V_VT(&varPresent));
-}
-
-TEST_F(XmlTest, DomFailures)
-{
-    CScratchFolder folder;
-    const CDom dom = LoadDom(folder);
-    const DomSlots& slots = g_domSlots;
-    void* const pfnOne = reinterpret_cast<void*>(&FailOne);
-    void* const pfnTwo = reinterpret_cast<void*>(&FailTwo);
-    const struct
-    {
-        void* pObject;
-        unsigned cSlots, iSlot;
-        void* pfnStandIn;
-        std::function<void()> action;
-        const char* pszExpression;
-        const char* pszFile;
-    } cases[] = {
-        {dom.doc.pif(), slots.cDocument, slots.iGetDocumentElement, pfnOne,
-         [&] { dom.doc.GetDocumentElement(); }, "pif()->get_documentElement( pifRoot.AcceptHere())",
-         kSource},
-        {dom.root.pif(), slots.cElement, slots.iSelectSingleNode, pfnTwo,
-         [&] { dom.root.SelectSingleElement("Run"); },
-         "pif()->selectSingleNode( CComBSTR( pszXPath ), pifNode.AcceptHere())", kSource},
-        {dom.root.pif(), slots.cElement, slots.iGetChildNodes, pfnOne,
-         [&] { dom.root.GetChildNodes(); }, "pif()->get_childNodes( pifChildren.AcceptHere())",
-         kSource},
-        {dom.tasks.pif(), slots.cNodeList, slots.iGetLength, pfnOne, [&] { dom.tasks.GetLength(); },
-         "pif()->get_length( &cChildren )", kHeader},
-        {dom.tasks.pif(), slots.cNodeList, slots.iGetItem, pfnTwo, [&] { dom.tasks.GetItem(0); },
-         "pif()->get_item( iChild, pifNode.AcceptHere())", kHeader},
-    };
-    for (const auto& test : cases)
-    {
-        const CMethodPatch patch(test.pObject, test.cSlots, test.iSlot, test.pfnStandIn);
-        ExpectThrown(test.action, E_UNEXPECTED, test.pszExpression, test.pszFile);
-    }
-}
-
-TEST_F(XmlTest, AttributeFailuresGiveTheDefault)
-{
-    CScratchFolder folder;
-    const CDom dom = LoadDom(folder);
-    for (bool fThrows : {false, true})
-    {
-        const CMethodPatch patch(dom.root.pif(), g_domSlots.cElement, g_domSlots.iGetAttribute,
-                                 reinterpret_cast<void*>(fThrows ? &ThrowTwo : &FailTwo));
-        CDebugOutputCapture capture;
-        CComVariant varValue;
-        EXPECT_EQ(fThrows ? E_OUTOFMEMORY : E_UNEXPECTED,
-                  dom.root.DoGetAttribute(varValue, "CLSID"));
-        EXPECT_EQ(VT_EMPTY, V_VT(&varValue));
-        bool fFound = true;
-        EXPECT_STREQ("default", dom.root.GetAttribute("CLSID", "default", &fFound));
-        EXPECT_FALSE(fFound);
-        EXPECT_EQ(std::vector<std::string>(fThrows ? 2 : 0, "DoGetAttribute() failed: CLSID"),
-                  capture.Records());
-    }
-}
-
-TEST_F(XmlTest, EmptyWrappersRaise)
-{
-    const CXMLElement element;
-    const CXMLNodeList list;
-    CComVariant varValue;
-    const std::pair<std::function<void()>, const char*> cases[] = {
-        {[&] { element.SelectSingleElement("Run"); }, kSource},
-        {[&] { element.GetChildNodes(); }, kSource},
-        {[&] { element.DoGetAttribute(varValue, "CLSID"); }, kSource},
-        {[&] { element.GetAttribute("CLSID", ""); }, kSource},
-        {[&] { list.GetLength(); }, kHeader},
-        {[&] { list.GetItem(0); }, kHeader},
-    };
-    for (const auto& test : cases)
-        ExpectThrown(test.first, E_POINTER, "E_POINTER", test.second);
+    void*** const ppTable = reinterpret_cast<void***>(element.pif());
+    void** const pOriginal = *ppTable;
+    std::vector<void*> table(pOriginal, pOriginal + g_cElementSlots);
+    table[g_iGetAttributeSlot] = pfnStandIn;
+    *ppTable = table.data();
+    const std::string value = Attribute(element, "CLSID");
+    *ppTable = pOriginal;
+    return value;
 }
 } // namespace
+
+TEST_F(ComTest, XmlAccess)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
+    const CScratchFolder folder;
+    const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", kConfig).c_str());
+    const CXMLElement root = doc.GetDocumentElement();
+    const CXMLNodeList tasks = root.SelectSingleElement("Run").GetChildNodes();
+    const CXMLElement task = tasks.GetItem(0), none;
+    const CXMLNodeList noList;
+    CComVariant varValue, varSeven;
+    V_VT(&varSeven) = VT_I4;
+    V_I4(&varSeven) = 7;
+    const auto variant = [&](const char* pszName)
+    {
+        const CComVariant var = task.GetAttribute(pszName, varSeven);
+        return std::to_string(V_VT(&var)) +
+               (V_VT(&var) == VT_I4 ? " " + std::to_string(V_I4(&var)) : "");
+    };
+    const std::pair<std::function<std::string()>, std::string> cases[] = {
+        {[&] { return NameOf(root.SelectSingleElement("Run")); }, "Run"},
+        {[&] { return NameOf(root.SelectSingleElement("Nothing")); }, "-"},
+        {[&] { return NameOf(root.SelectSingleElement("Run/C")); }, "C"},
+        {[&] { return NameOf(root.SelectSingleElement("@Missing")); }, "-"},
+        {[&] { return NameOf(root.SelectSingleElement("Run/A/@CLSID")); },
+         kNoElement + kSource + kQuery},
+        {[&] { return NameOf(root.SelectSingleElement("Text/text()")); },
+         kNoElement + kSource + kQuery},
+        // The blanks are no nodes, the comment is.
+        {[&] { return std::to_string(tasks.GetLength()); }, "4"},
+        {[&] { return NameOf(tasks.GetItem(1)) + NameOf(tasks.GetItem(3)); }, "BC"},
+        {[&] { return NameOf(tasks.GetItem(4)) + NameOf(tasks.GetItem(-1)); }, "--"},
+        {[&] { return NameOf(tasks.GetItem(2)); }, kNoElement + kHeader + kQuery},
+        // Values pass through the ANSI code page.
+        {[&] { return Attribute(task, "CLSID"); }, "{x}"},
+        {[&] { return Attribute(task, "Missing"); }, "default (default)"},
+        {[&] { return Attribute(task, "Empty"); }, ""},
+        {[&] { return Attribute(task, "Foreign"); }, "a?b"},
+        {[&] { return Attribute(task, "Accent"); }, "\xE9"},
+        {[&] { return Attribute(task, "Latin"); }, "caf\xE9"},
+        {[&] { return Attribute(task, nullptr); }, "default (default)"},
+        {[&] { return variant("Missing") + ", " + variant("CLSID"); }, "3 7, 8"},
+        // A DOM that fails, or runs out of memory, while reading: the default.
+        {[&] { return WithGetAttribute(root, reinterpret_cast<void*>(&FailGetAttribute)); },
+         "default (default)"},
+        {[&] { return WithGetAttribute(root, reinterpret_cast<void*>(&ThrowFromGetAttribute)); },
+         "default (default) | DoGetAttribute() failed: CLSID"},
+        // Every operation on an empty wrapper.
+        {[&] { return NameOf(none.SelectSingleElement("Run")); },
+         "0x80004003 core/CoreXML.cpp E_POINTER"},
+        {[&] { return std::to_string(!none.GetChildNodes()); },
+         "0x80004003 core/CoreXML.cpp E_POINTER"},
+        {[&] { return std::to_string(none.DoGetAttribute(varValue, "CLSID")); },
+         "0x80004003 core/CoreXML.cpp E_POINTER"},
+        {[&] { return Attribute(none, "CLSID"); }, "0x80004003 core/CoreXML.cpp E_POINTER"},
+        {[&] { return std::to_string(noList.GetLength()); },
+         "0x80004003 core/include/CoreXML.h E_POINTER"},
+        {[&] { return NameOf(noList.GetItem(0)); }, "0x80004003 core/include/CoreXML.h E_POINTER"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, Outcome(c.first)) << c.second;
+}

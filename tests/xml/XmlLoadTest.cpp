@@ -1,13 +1,12 @@
+// CXMLDoc::FromURL on files as installations have them, and on files it
+// must refuse.
 #include "ConfigScramble.h"
-#include "CoreXML.h"
 #include "XmlTestSupport.h"
 
 #include <thread>
 
 namespace
 {
-const char* const kSource = "core/CoreXML.cpp";
-
 std::string Utf16LeWithBom(const wchar_t* pwsz)
 {
     std::string strBytes("\xFF\xFE");
@@ -16,146 +15,94 @@ std::string Utf16LeWithBom(const wchar_t* pwsz)
     return strBytes;
 }
 
-// The root's name and its attribute V, or "-" for no root.
-std::string Describe(const CXMLDoc& doc)
-{
-    const CXMLElement root = doc.GetDocumentElement();
-    CComBSTR strName;
-    if (!root || FAILED(root.pif()->get_nodeName(strName.AcceptHere())))
-        return "-";
-    return std::string(TextFromWide(strName, strName.Length())) + " " +
-           std::string(root.GetAttribute("V", ""));
-}
-
 const std::string kXml = "<Config V=\"caf\xC3\xA9\"><Run/></Config>";
 const char* const kLoaded = "Config caf\xE9"; // V in code page 1252
+const char* const kOpen = "0x80070002 core/CoreXML.cpp hRes | ---->\tCXMLDoc::FromURL() problem ";
+const char* const kTooLarge = "core/CoreXML.cpp HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)";
+const DWORD nNoWriter = ~0u;
+} // namespace
 
-struct LoadCase
-{
-    const char* pszLabel;
-    const char* pszFileName;
-    std::string strBytes;
-    const char* pszExpected;
-};
-
-void PrintTo(const LoadCase& test, std::ostream* pStream)
-{
-    *pStream << test.pszLabel;
-}
-
-const LoadCase kLoadCases[] = {
-    {"UTF8", "Config.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + kXml, kLoaded},
-    {"UTF8WithBom", "Config.xml", "\xEF\xBB\xBF" + kXml, kLoaded},
-    {"UTF16LEWithBom", "Config.xml",
-     Utf16LeWithBom(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Config V=\"caf\u00E9\"/>"),
-     kLoaded},
-    {"Windows1252", "Config.xml",
-     "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Config V=\"caf\xE9\"/>", kLoaded},
-    {"ISO88591", "Config.xml",
-     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Config V=\"caf\xE9\"/>", kLoaded},
-    {"Scrambled", "Config.xml", ScrambleConfig(kXml, "Config.xml"), kLoaded},
-    {"ScrambledCapitals", "Config.xml", ScrambleConfig(kXml, "CONFIG.XML"), kLoaded},
-    {"ScrambledSmallLetters", "config.xml", ScrambleConfig(kXml, "cOnFiG.xMl"), kLoaded},
-    {"ScrambledUTF16", "Config.xml",
-     ScrambleConfig(Utf16LeWithBom(L"<Config V=\"caf\u00E9\"/>"), "Config.xml"), kLoaded},
-    {"ScrambledRenamed", "Other.xml", ScrambleConfig(kXml, "Config.xml"), "-"},
-    {"ScrambledNameOnly", "Config.xml", ScrambleConfig("", "Config.xml"), "-"},
-    {"ShorterThanTheName", "Config.xml", "<a V=\"\"/>", "a "},
-    {"Malformed", "Config.xml", "<Config><Run></Config>", "-"},
-};
-
-class XmlLoad : public XmlTest, public testing::WithParamInterface<LoadCase>
-{
-};
-
-TEST_P(XmlLoad, GivesTheDocument)
+TEST_F(ComTest, XmlLoad)
 {
     ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
-    CScratchFolder folder;
-    const std::string strPath = folder.Write(GetParam().pszFileName, GetParam().strBytes);
-    CDebugOutputCapture capture;
-    EXPECT_EQ(GetParam().pszExpected, Describe(CXMLDoc::FromURL(strPath.c_str())));
-    EXPECT_TRUE(capture.Records().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, XmlLoad, testing::ValuesIn(kLoadCases),
-                         [](const testing::TestParamInfo<LoadCase>& info)
-                         { return std::string(info.param.pszLabel); });
-
-TEST_F(XmlTest, FromURLFailures)
-{
-    const HRESULT hrTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-    const char* const pszTooLarge = "HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)";
     const struct
     {
-        ULONGLONG cbSize; // ~0: no file
-        HRESULT hr;
-        const char* pszExpression;
+        const char* pszFileName; // a full path: a file of the system's, read as it is
+        std::string strBytes;
+        std::string strExpected;        // {path}: the file's path
+        ULONGLONG cbSize = 0;           // more than the bytes: zero bytes up to it
+        DWORD nWriterShare = nNoWriter; // a writer holds the file open, sharing this
+        bool fWithoutCom = false;
     } cases[] = {
-        {~0ull, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "hRes"},
-        {0, E_FAIL, "E_FAIL"},
-        {0xC0000000ull, E_FAIL, "E_FAIL"},         // no buffer that large
-        {0xFFFFFFFFull, E_FAIL, "E_FAIL"},         // size + 1 would wrap
-        {0x100000000ull, hrTooLarge, pszTooLarge}, // would read as 0 bytes
-        {0x10000000Aull, hrTooLarge, pszTooLarge}, // would read as 10 bytes
+        {"Config.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + kXml, kLoaded},
+        {"Config.xml", "\xEF\xBB\xBF" + kXml, kLoaded},
+        {"Config.xml",
+         Utf16LeWithBom(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Config V=\"caf\u00E9\"/>"),
+         kLoaded},
+        {"Config.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Config V=\"caf\xE9\"/>",
+         kLoaded},
+        {"Config.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Config V=\"caf\xE9\"/>",
+         kLoaded},
+        // Scrambled: only the file's own name, any case of its ASCII letters, marks it.
+        {"Config.xml", ScrambleConfig(kXml, "Config.xml"), kLoaded},
+        {"Config.xml", ScrambleConfig(kXml, "CONFIG.XML"), kLoaded},
+        {"config.xml", ScrambleConfig(kXml, "cOnFiG.xMl"), kLoaded},
+        {"Config.xml", ScrambleConfig(Utf16LeWithBom(L"<Config V=\"caf\u00E9\"/>"), "Config.xml"),
+         kLoaded},
+        {"Other.xml", ScrambleConfig(kXml, "Config.xml"), "-"},
+        {"\xE9.xml", ScrambleConfig(kXml, "\xE9.xml"), kLoaded},
+        {"\xE9.xml", ScrambleConfig(kXml, "\xC9.xml"), "-"},
+        {"Config.xml", ScrambleConfig("", "Config.xml"), "-"},
+        {"Config.xml", "<a V=\"\"/>", "a "}, // shorter than the name
+        {"Config.xml", "<Config><Run></Config>", "-"},
+        // Another program writes the file and lets others read it; or not.
+        {"Config.xml", kXml, kLoaded, 0, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {"Config.xml", kXml, "0x80070020" + std::string(kOpen + 10) + "{path}\n", 0, 0},
+        {"Config.xml", kXml,
+         "0x800401F0 core/CoreXML.cpp ::CoCreateInstance( "
+         "CLSID_DOMFreeThreadedDocument, NULL, CLSCTX_INPROC_SERVER, "
+         "IID_IXMLDOMDocument, (void**)AcceptHere())",
+         0, nNoWriter, true},
+        {"", "", kOpen + std::string("{path}\n")},
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL"},
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xC0000000ull}, // no buffer
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xFFFFFFFFull}, // size + 1 wraps
+        // 4 GiB and more would read as the size modulo 4 GiB.
+        {"Config.xml", "", "0x800700DF " + std::string(kTooLarge), 0x100000000ull},
+        {"Config.xml", "<a/>", "0x800700DF " + std::string(kTooLarge), 0x100000004ull},
+        // Through Wine's drive Z:, a sysfs file promises 4096 bytes and holds a few.
+        {"Z:\\sys\\devices\\system\\cpu\\online", "",
+         "0x80070026 core/CoreXML.cpp fileXML.Read(szBuf, nSize)"},
     };
-    for (const auto& test : cases)
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE(test.cbSize);
-        CScratchFolder folder;
-        const bool fMissing = test.cbSize == ~0ull;
-        const std::string strPath =
-            fMissing ? folder.Path("Config.xml") : folder.Write("Config.xml", "", test.cbSize);
-        const std::vector<std::string> records = ExpectThrown(
-            [&] { CXMLDoc::FromURL(strPath.c_str()); }, test.hr, test.pszExpression, kSource);
-        // Only a failed open writes the problem line, before the throw.
-        ASSERT_EQ(fMissing ? 2u : 1u, records.size());
-        EXPECT_EQ(fMissing, records[0] == "---->\tCXMLDoc::FromURL() problem " + strPath + "\n");
+        const CScratchFolder folder;
+        std::string path = c.pszFileName;
+        if (path.find(':') == std::string::npos)
+            path = c.pszFileName[0] ? folder.Write(c.pszFileName, c.strBytes, c.cbSize)
+                                    : folder.Path("Config.xml");
+        else if (::GetFileAttributesA(c.pszFileName) == INVALID_FILE_ATTRIBUTES)
+            continue; // no sysfs on Z:
+        const HANDLE hWriter =
+            c.nWriterShare == nNoWriter
+                ? INVALID_HANDLE_VALUE
+                : ::CreateFileA(path.c_str(), GENERIC_WRITE, c.nWriterShare, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        const auto describe = [&]
+        {
+            const CXMLElement root = CXMLDoc::FromURL(path.c_str()).GetDocumentElement();
+            return root ? NameOf(root) + " " + root.GetAttribute("V", "").GetString() : "-";
+        };
+        std::string outcome;
+        if (c.fWithoutCom)
+            std::thread([&] { outcome = Outcome(describe); }).join(); // outside any apartment
+        else
+            outcome = Outcome(describe);
+        std::string expected = c.strExpected;
+        if (expected.find("{path}") != std::string::npos)
+            expected.replace(expected.find("{path}"), 6, path);
+        EXPECT_EQ(expected, outcome) << path;
+        if (hWriter != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hWriter);
     }
 }
-
-TEST_F(XmlTest, OtherWriters)
-{
-    CScratchFolder folder;
-    const std::string strPath = folder.Write("Config.xml", kXml);
-    // Another process holds the file open for writing, sharing reads and writes.
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE hWriter =
-        ::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    CChildProcess holder("ostrelin-config.exe", "show -");
-    ::CloseHandle(hWriter);
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              ::CreateFileA(strPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_EQ(kLoaded, Describe(CXMLDoc::FromURL(strPath.c_str())));
-    holder.Finish();
-
-    // A writer that shares no reading keeps the launcher out.
-    hWriter = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ExpectThrown([&] { CXMLDoc::FromURL(strPath.c_str()); },
-                 HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), "hRes", kSource);
-    ::CloseHandle(hWriter);
-}
-
-TEST_F(XmlTest, FromURLShortRead)
-{
-    // Through Wine's drive Z:, a sysfs file promises 4096 bytes and holds a few.
-    const char* const pszPath = "Z:\\sys\\devices\\system\\cpu\\online";
-    if (::GetFileAttributesA(pszPath) == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "no sysfs on Z:";
-    ExpectThrown([&] { CXMLDoc::FromURL(pszPath); }, HRESULT_FROM_WIN32(ERROR_HANDLE_EOF),
-                 "fileXML.Read(szBuf, nSize)", kSource);
-}
-
-TEST_F(XmlTest, DocumentNeedsCom)
-{
-    std::thread(
-        [] { // a thread outside any COM apartment
-            ExpectThrown([] { CXMLDoc(); }, CO_E_NOTINITIALIZED,
-                         "::CoCreateInstance( CLSID_DOMFreeThreadedDocument, NULL, "
-                         "CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, (void**)AcceptHere())",
-                         kSource);
-        })
-        .join();
-}
-} // namespace

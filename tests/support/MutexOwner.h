@@ -1,0 +1,70 @@
+// Holds a named object as the updater or another copy of the launcher would.
+// A named mutex is owned per thread, so an owned one belongs to a thread of
+// its own, which releases it when told, or ends owning it (abandoned).
+#pragma once
+
+#include <windows.h>
+
+#include <future>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+class CMutexOwner
+{
+public:
+    enum class Kind
+    {
+        Own,       // owns the mutex
+        Hold,      // a handle only, not owning
+        Abandoned, // owned by a thread that has ended; the handle stays open
+        Event,     // an event under the name: an object of another kind
+    };
+
+    // Returns once the object is in place.
+    CMutexOwner(Kind eKind, const std::string& name)
+    {
+        m_hObject = eKind == Kind::Event ? ::CreateEventA(nullptr, TRUE, FALSE, name.c_str())
+                                         : ::CreateMutexA(nullptr, FALSE, name.c_str());
+        if (m_hObject == nullptr)
+            throw std::runtime_error("cannot create " + name);
+        if (eKind != Kind::Own && eKind != Kind::Abandoned)
+            return;
+        std::future<void> owned = m_owned.get_future();
+        m_owner = std::thread(
+            [this, release = m_letGo.get_future()]() mutable
+            {
+                ::WaitForSingleObject(m_hObject, INFINITE);
+                m_owned.set_value();
+                if (release.get())
+                    ::ReleaseMutex(m_hObject);
+            });
+        owned.wait();
+        if (eKind == Kind::Abandoned)
+            Abandon();
+    }
+    ~CMutexOwner()
+    {
+        Release();
+        ::CloseHandle(m_hObject);
+    }
+    CMutexOwner(const CMutexOwner&) = delete;
+    CMutexOwner& operator=(const CMutexOwner&) = delete;
+
+    void Release() { LetGo(true); }
+    void Abandon() { LetGo(false); }
+
+private:
+    void LetGo(bool fRelease)
+    {
+        if (!m_owner.joinable())
+            return;
+        m_letGo.set_value(fRelease);
+        m_owner.join();
+    }
+
+    HANDLE m_hObject = nullptr;
+    std::promise<void> m_owned;
+    std::promise<bool> m_letGo;
+    std::thread m_owner;
+};
