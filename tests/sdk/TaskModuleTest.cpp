@@ -1,6 +1,7 @@
-// The SDK's COM plumbing, on a DLL of two classes that these tests load and
-// register themselves.
-#include "SdkTestSupport.h"
+// The SDK's COM plumbing, on HelloTask.dll: two classes in one DLL that these
+// tests load and register themselves.
+#include "TaskHost.h"
+#include "TestPaths.h"
 
 namespace
 {
@@ -10,95 +11,93 @@ const CLSID CLSID_HelloTask = {
 const CLSID CLSID_ThrowingTask = {
     0x96edf6af, 0xec6f, 0x4ee1, {0xb6, 0x2d, 0x11, 0xd0, 0x9d, 0xa9, 0xa2, 0x8b}};
 
-class TaskModule : public CComTest
+class TaskModule : public ComTest
 {
 protected:
     void SetUp() override
     {
-        CComTest::SetUp();
-        ASSERT_NE(nullptr, hModule = LoadLibraryW(GetBinPath(L"HelloTask.dll").c_str()));
+        ComTest::SetUp();
+        ASSERT_NE(nullptr, m_hModule = ::LoadLibraryA(m_path.c_str()));
     }
     void TearDown() override
     {
-        FreeLibrary(hModule);
-        CComTest::TearDown();
-    }
-    void* Export(const char* pszName)
-    {
-        return reinterpret_cast<void*>(GetProcAddress(hModule, pszName));
+        ::FreeLibrary(m_hModule);
+        ComTest::TearDown();
     }
     HRESULT Call(const char* pszName)
     {
-        return reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(Export(pszName))();
+        return reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(m_hModule, pszName))();
     }
-    void GetClassObject(const CLSID& clsid, CPtr<IClassFactory>& factory)
+    CInterfacePtr<IClassFactory> ClassObject()
     {
-        auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
-            Export("DllGetClassObject"));
-        ASSERT_EQ(S_OK, pfn(clsid, IID_IClassFactory, factory.Out()));
+        CInterfacePtr<IClassFactory> pifFactory;
+        const auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(::GetProcAddress(m_hModule, "DllGetClassObject")));
+        EXPECT_EQ(S_OK, pfn(CLSID_HelloTask, IID_IClassFactory,
+                            reinterpret_cast<void**>(pifFactory.AcceptHere())));
+        return pifFactory;
     }
 
-    HMODULE hModule = nullptr;
+    const std::string m_path = GetBinFolder() + "HelloTask.dll";
+    HMODULE m_hModule = nullptr;
 };
 } // namespace
 
 TEST_F(TaskModule, CanUnloadOnlyWithoutObjectsAndLocks)
 {
     EXPECT_EQ(S_OK, Call("DllCanUnloadNow"));
-    CPtr<IClassFactory> factory;
-    CPtr<ITask> task;
-    ASSERT_NO_FATAL_FAILURE(GetClassObject(CLSID_HelloTask, factory));
-    EXPECT_EQ(S_FALSE, Call("DllCanUnloadNow"));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ITask, task.Out()));
-    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
-    factory.Reset();
+    CInterfacePtr<IClassFactory> pifFactory = ClassObject();
+    CInterfacePtr<ITask> pifTask;
+    EXPECT_EQ(S_FALSE, Call("DllCanUnloadNow")); // the class object
+    ASSERT_EQ(S_OK, pifFactory->CreateInstance(nullptr, IID_ITask,
+                                               reinterpret_cast<void**>(pifTask.AcceptHere())));
+    EXPECT_EQ(S_OK, pifFactory->LockServer(TRUE));
+    pifFactory.AcceptHere();
     EXPECT_EQ(S_FALSE, Call("DllCanUnloadNow")); // the task and the lock
-    task.Reset();
+    pifTask.AcceptHere();
     EXPECT_EQ(S_FALSE, Call("DllCanUnloadNow")); // the lock
-    ASSERT_NO_FATAL_FAILURE(GetClassObject(CLSID_HelloTask, factory));
-    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
-    factory.Reset();
+    EXPECT_EQ(S_OK, ClassObject()->LockServer(FALSE));
     EXPECT_EQ(S_OK, Call("DllCanUnloadNow"));
 }
 
-TEST_F(TaskModule, ExceptionsBecomeFailures)
+TEST_F(TaskModule, RegistersEveryClassAndTurnsExceptionsIntoFailures)
 {
-    const struct
+    ASSERT_EQ(S_OK, Call("DllRegisterServer"));
+    const std::string key = "Software\\Classes\\CLSID\\{5AFEBDB9-DA2E-4AD0-9B1B-951AE4BD7529}";
+    const char* const values[][3] = {{"", nullptr, "CHelloTask"},
+                                     {"\\InprocServer32", nullptr, m_path.c_str()},
+                                     {"\\InprocServer32", "ThreadingModel", "Apartment"}};
+    for (const auto& value : values)
     {
-        const wchar_t* pszThrow;
-        HRESULT hrInit;
-    } cases[] = {
-        {L"bad_alloc", E_OUTOFMEMORY},
-        {L"hresult", E_ACCESSDENIED},
-        {L"win32", E_FAIL}, // last error 0 would read as success
-        {L"int", E_UNEXPECTED},
-        {L"none", S_OK},
+        char szValue[MAX_PATH] = "";
+        DWORD cb = sizeof(szValue);
+        EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueA(HKEY_LOCAL_MACHINE, (key + value[0]).c_str(),
+                                                value[1], RRF_RT_REG_SZ, nullptr, szValue, &cb));
+        EXPECT_EQ(0, ::lstrcmpiA(value[2], szValue)) << value[0];
+    }
+
+    // An exception leaving Init or Run becomes a failure, never a success.
+    const std::pair<const char*, HRESULT> cases[] = {
+        {"bad_alloc", E_OUTOFMEMORY},
+        {"hresult", E_ACCESSDENIED},
+        {"win32", E_FAIL}, // a last error of 0 would read as success
+        {"int", E_UNEXPECTED},
+        {"none", S_OK},
     };
-    CPtr<IClassFactory> factory;
-    ASSERT_NO_FATAL_FAILURE(GetClassObject(CLSID_ThrowingTask, factory));
     for (const auto& c : cases)
     {
-        CPtr<ITask> task;
-        CPtr<IXMLDOMElement> element;
-        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ITask, task.Out()));
-        ASSERT_NO_FATAL_FAILURE(MakeElement(L"Throw='" + std::wstring(c.pszThrow) + L"'", element));
-        HANDLE hRegister = nullptr;
-        TaskInstruction eInstruction = InstructionContinue;
-        EXPECT_EQ(c.hrInit, task->Init(element.p, &hRegister)) << c.pszThrow;
-        EXPECT_EQ(E_OUTOFMEMORY, task->Run(&eInstruction));
+        const CAnswer answer = RunTask(CLSID_ThrowingTask, "Throw='" + std::string(c.first) + "'");
+        EXPECT_EQ(c.second, answer.hrInit) << c.first;
+        EXPECT_EQ(c.second == S_OK ? E_OUTOFMEMORY : E_UNEXPECTED, answer.hrRun) << c.first;
     }
-}
+    EXPECT_EQ(S_OK, RunTask(CLSID_HelloTask, "Text='hello'").hrRun);
 
-TEST_F(TaskModule, RegistersEveryClassAndUnregisters)
-{
-    for (const HRESULT hrCreate : {S_OK, REGDB_E_CLASSNOTREG})
+    ASSERT_EQ(S_OK, Call("DllUnregisterServer"));
+    for (const CLSID* pclsid : {&CLSID_HelloTask, &CLSID_ThrowingTask})
     {
-        ASSERT_EQ(S_OK, Call(hrCreate == S_OK ? "DllRegisterServer" : "DllUnregisterServer"));
-        for (const CLSID* pclsid : {&CLSID_HelloTask, &CLSID_ThrowingTask})
-        {
-            CPtr<ITask> task;
-            EXPECT_EQ(hrCreate, CoCreateInstance(*pclsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
-                                                 task.Out()));
-        }
+        CInterfacePtr<ITask> pifTask;
+        EXPECT_EQ(REGDB_E_CLASSNOTREG,
+                  ::CoCreateInstance(*pclsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
+                                     reinterpret_cast<void**>(pifTask.AcceptHere())));
     }
 }
