@@ -1,41 +1,33 @@
-// The launcher against other copies and the updater: real processes, real
-// named mutexes, the exact boxes, records and exit codes a user would meet.
-// Every installation has an empty task list, so that a launcher that passes
-// the guard ends at once with 0 and shows nothing.
+// The launcher against other copies and the updater: real named mutexes, the
+// exact boxes, records and exit codes a user would meet. The others are played
+// by this process (CMutexOwner); every installation has an empty task list, so
+// that a launcher that passes the guard ends at once with 0 and shows nothing.
+// An end in the guard goes through the main routine's closing steps: both
+// banners, in order, and the guard's result as the exit code.
 #include "Installation.h"
 #include "LauncherTexts.h"
-#include "Peer.h"
+#include "MutexOwner.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 
 namespace
 {
-struct CTestInstallation : CInstallation
+using Kind = CMutexOwner::Kind;
+enum class LetGo
 {
-    explicit CTestInstallation(const std::string& name) : CInstallation(name)
-    {
-        WriteConfig(szEmptyRunConfig);
-    }
+    Never,
+    Release,
+    Abandon,
 };
-
-void ExpectProceeded(const CSessionResult& result, const std::string& context)
+enum Start // which launcher starts
 {
-    EXPECT_EQ(SessionOutcome::Exited, result.outcome) << context;
-    EXPECT_EQ(0u, result.exitCode) << context;
-    EXPECT_TRUE(result.boxes.empty()) << context;
-}
-
-// An end in the guard goes through the main routine's closing steps.
-void ExpectGuardEnd(const CSessionResult& result, DWORD exitCode,
-                    const std::vector<CMessageBoxSeen>& boxes, const std::string& context)
-{
-    EXPECT_EQ(SessionOutcome::Exited, result.outcome) << context;
-    EXPECT_EQ(exitCode, result.exitCode) << context;
-    EXPECT_EQ(boxes, result.boxes) << context;
-    EXPECT_EQ(ClosingBanners(), result.records) << context;
-}
+    Guarded,      // the installation whose instance the rows name
+    Other,        // another installation
+    GuardedShort, // the guarded one, its path in the 8.3 short form: another key
+};
 
 bool MutexExists(const char* pszName)
 {
@@ -44,168 +36,93 @@ bool MutexExists(const char* pszName)
         ::CloseHandle(hMutex);
     return hMutex != nullptr;
 }
-
-// Run options that note, while the box is still up, whether a named mutex
-// that only the launcher could hold still exists.
-CRunOptions CheckingAtBox(const char* pszName, bool& existedAtBox)
-{
-    CRunOptions options;
-    options.onEvent = [pszName, &existedAtBox](const CTraceEvent& event)
-    {
-        if (event.kind == TraceEventKind::MessageBox)
-            existedAtBox = MutexExists(pszName);
-    };
-    return options;
-}
 } // namespace
 
-TEST(InstanceGuard, UpdaterStopsEveryStartWithTheUpdateMessage)
+TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
 {
-    CTestInstallation free("free");
-    CTestInstallation taken("taken");
-    const CPeer updater = CPeer::Owning(szExclusiveMutexName);
-    const CPeer running = CPeer::OwningInstance(taken);
-
+    CInstallation guarded("guarded"), other("other");
+    guarded.WriteConfig(szEmptyRunConfig);
+    other.WriteConfig(szEmptyRunConfig);
+    const std::string instance = guarded.InstanceKey();
     const struct
     {
-        const CInstallation& installation;
-        std::string arguments;
-    } starts[] = {
-        {free, ""},
-        {free, free.RootArgument()},
-        {taken, ""},
-        // Would wait for the running copy, but the update probe comes first.
-        {taken, taken.RootArgument()},
-    };
-    for (const auto& start : starts)
-    {
-        bool registerExistedAtBox = true;
-        const CSessionResult result = start.installation.Run(
-            start.arguments, CheckingAtBox(szRegisterMutexName, registerExistedAtBox));
-        const std::string context = start.installation.CommandLine(start.arguments);
-        ExpectGuardEnd(result, 2, {UpdateBox()}, context);
-        EXPECT_FALSE(registerExistedAtBox) << "handles are closed before the box; " << context;
-    }
-}
-
-TEST(InstanceGuard, HandleWithoutOwnershipDoesNotStop)
-{
-    CTestInstallation installation("club");
-    const CPeer holder = CPeer::Holding(szExclusiveMutexName);
-    ExpectProceeded(installation.Run(), "exclusive mutex held, not owned");
-}
-
-TEST(InstanceGuard, AbandonedExclusiveMutexIsTakenOver)
-{
-    CTestInstallation installation("club");
-    // A running copy keeps the object alive while the updater dies owning it.
-    const CPeer runningCopy = CPeer::Holding(szExclusiveMutexName);
-    CPeer updater = CPeer::Owning(szExclusiveMutexName);
-    updater.Die();
-    ExpectProceeded(installation.Run(), "exclusive mutex abandoned");
-}
-
-TEST(InstanceGuard, FixedNameTakenByAnotherKindOfObject)
-{
-    const struct
-    {
-        const char* pszTaken;
-        const char* pszOther; // created by the launcher, closed before the box
-    } cases[] = {
-        {szRegisterMutexName, szExclusiveMutexName},
-        {szExclusiveMutexName, szRegisterMutexName},
-    };
-    for (const auto& c : cases)
-    {
-        CTestInstallation installation(std::string("club-") + c.pszTaken);
-        const CPeer squatter = CPeer::WithEvent(c.pszTaken);
-        bool otherExistedAtBox = true;
-        const CSessionResult result = installation.Run(
-            installation.RootArgument(), CheckingAtBox(c.pszOther, otherExistedAtBox));
-        ExpectGuardEnd(result, 1, {LoadingErrorBox()}, c.pszTaken);
-        EXPECT_FALSE(otherExistedAtBox) << c.pszTaken;
-    }
-}
-
-TEST(InstanceGuard, InstanceNameTakenByAnotherKindOfObjectRunsUnguarded)
-{
-    CTestInstallation installation("club");
-    const CPeer squatter = CPeer::WithEvent(installation.InstanceKey());
-    ExpectProceeded(installation.Run(), "without root");
-    ExpectProceeded(installation.Run(installation.RootArgument()), "with root");
-}
-
-// Also the process entry: an end in the guard writes both banners, in order,
-// and the guard's result is the exit code.
-TEST(InstanceGuard, SecondCopyWithoutRootEndsAtOnceWithoutMessage)
-{
-    CTestInstallation installation("club");
-    CPeer running = CPeer::OwningInstance(installation);
-    EXPECT_EQ(installation.InstanceKey(), running.Name());
-
-    CRunOptions atOnce;
-    atOnce.timeoutMs = 20000; // well below the 30 s wait of a start with a root
-    ExpectGuardEnd(installation.Run("", atOnce), 3, {}, "instance owned");
-    // The running copy still owns its mutex.
-    EXPECT_NO_THROW(running.Release());
-}
-
-TEST(InstanceGuard, CopyWithRootProceedsWhenTheRunningCopyEnds)
-{
-    const struct
-    {
-        const char* pszHow;
-        void (CPeer::*pfnLetGo)();
-    } cases[] = {
-        {"releases", &CPeer::Release},
-        {"dies", &CPeer::Die},
-    };
-    for (const auto& c : cases)
-    {
-        CTestInstallation installation(std::string("club-") + c.pszHow);
-        CPeer running = CPeer::OwningInstance(installation);
-        std::future<CSessionResult> run = installation.Start(installation.RootArgument());
-
-        // A correct launcher waits 30 s here; this only proves it did not go on.
-        EXPECT_EQ(std::future_status::timeout, run.wait_for(std::chrono::seconds(2))) << c.pszHow;
-        (running.*c.pfnLetGo)();
-        const CSessionResult result = run.get();
-        ExpectProceeded(result, c.pszHow);
-        EXPECT_LT(result.elapsedMs, 25000u) << c.pszHow;
-    }
-}
-
-// The one test that waits out the full 30 s.
-TEST(InstanceGuard, CopyWithRootGivesUpAfter30Seconds)
-{
-    CTestInstallation installation("club");
-    const CPeer running = CPeer::OwningInstance(installation);
-    const CSessionResult result = installation.Run(installation.RootArgument());
-    ExpectGuardEnd(result, 3, {}, "instance owned for good");
-    EXPECT_GE(result.elapsedMs, 29900u);
-}
-
-TEST(InstanceGuard, DifferentInstallationsRunSideBySide)
-{
-    CTestInstallation first("first");
-    CTestInstallation second("second");
-    const CPeer running = CPeer::OwningInstance(first);
-
-    const struct
-    {
-        std::string commandLine;
+        const char* pszCase;
+        std::vector<std::pair<Kind, std::string>> held; // by this process during the start
+        bool fRoot;
         DWORD exitCode;
-    } starts[] = {
-        {second.CommandLine(), 0},
-        {second.CommandLine(second.RootArgument()), 0},
-        // The same directory spelled differently is another installation.
-        {first.ShortCommandLine(), 0},
-        {first.CommandLine(), 3},
+        Start eStart = Guarded;
+        LetGo eLetGo = LetGo::Never; // what the instance's owner does 2 s after the start
+    } cases[] = {
+        {"updater", {{Kind::Own, szExclusiveMutexName}}, false, 2},
+        {"updater", {{Kind::Own, szExclusiveMutexName}}, true, 2},
+        {"updater and a running copy",
+         {{Kind::Own, szExclusiveMutexName}, {Kind::Own, instance}},
+         false,
+         2},
+        // Would wait for the running copy, but the update probe comes first.
+        {"updater and a running copy",
+         {{Kind::Own, szExclusiveMutexName}, {Kind::Own, instance}},
+         true,
+         2},
+        {"exclusive mutex held, not owned", {{Kind::Hold, szExclusiveMutexName}}, false, 0},
+        // A running copy keeps the object alive while the updater dies owning it.
+        {"exclusive mutex abandoned", {{Kind::Abandoned, szExclusiveMutexName}}, false, 0},
+        {"register name taken by an event", {{Kind::Event, szRegisterMutexName}}, true, 1},
+        {"exclusive name taken by an event", {{Kind::Event, szExclusiveMutexName}}, true, 1},
+        {"instance name taken by an event: unguarded", {{Kind::Event, instance}}, false, 0},
+        {"instance name taken by an event: unguarded", {{Kind::Event, instance}}, true, 0},
+        {"a running copy", {{Kind::Own, instance}}, false, 3},
+        {"a running copy that ends", {{Kind::Own, instance}}, true, 0, Guarded, LetGo::Release},
+        {"a running copy that dies", {{Kind::Own, instance}}, true, 0, Guarded, LetGo::Abandon},
+        {"a running copy of another installation", {{Kind::Own, instance}}, false, 0, Other},
+        {"a running copy of another installation", {{Kind::Own, instance}}, true, 0, Other},
+        {"the same folder spelled otherwise", {{Kind::Own, instance}}, false, 0, GuardedShort},
+        // The one case that waits out the full 30 s.
+        {"a running copy that stays", {{Kind::Own, instance}}, true, 3},
     };
-    for (const auto& start : starts)
+    for (const auto& c : cases)
     {
-        const CSessionResult result = CInstallation::RunCommandLine(start.commandLine);
-        EXPECT_EQ(start.exitCode, result.exitCode) << start.commandLine;
-        EXPECT_TRUE(result.boxes.empty()) << start.commandLine;
+        const CInstallation& installation = c.eStart == Other ? other : guarded;
+        const std::string arguments = c.fRoot ? installation.RootArgument() : "";
+        SCOPED_TRACE(std::string(c.pszCase) + ": " + installation.CommandLine(arguments));
+        std::vector<std::unique_ptr<CMutexOwner>> held;
+        for (const auto& object : c.held)
+            held.push_back(std::make_unique<CMutexOwner>(object.first, object.second));
+
+        // While the box is up, the launcher has closed its own fixed mutexes.
+        bool fOpenAtBox = false;
+        CRunOptions options;
+        options.onEvent = [&](const CTraceEvent& event)
+        {
+            for (const char* pszName : {szRegisterMutexName, szExclusiveMutexName})
+            {
+                const bool fOurs = c.held.size() > 0 && c.held[0].second == pszName;
+                fOpenAtBox |=
+                    event.kind == TraceEventKind::MessageBox && !fOurs && MutexExists(pszName);
+            }
+        };
+        std::future<CSessionResult> run =
+            c.eStart == GuardedShort ? std::async(std::launch::async,
+                                                  [&] {
+                                                      return CInstallation::RunCommandLine(
+                                                          guarded.ShortCommandLine(), options);
+                                                  })
+                                     : installation.Start(arguments, options);
+        if (c.eLetGo != LetGo::Never)
+        {
+            // A correct launcher waits 30 s here; this only proves it did not go on.
+            EXPECT_EQ(std::future_status::timeout, run.wait_for(std::chrono::seconds(2)));
+            c.eLetGo == LetGo::Release ? held.back()->Release() : held.back()->Abandon();
+        }
+        const CSessionResult result = run.get();
+        EXPECT_EQ(SessionOutcome::Exited, result.outcome);
+        EXPECT_EQ(c.exitCode, result.exitCode);
+        const std::vector<CMessageBoxSeen> boxes[] = {{}, {LoadingErrorBox()}, {UpdateBox()}, {}};
+        EXPECT_EQ(boxes[c.exitCode], result.boxes);
+        EXPECT_EQ(c.exitCode == 0 ? std::vector<std::string>() : ClosingBanners(), result.records);
+        EXPECT_FALSE(fOpenAtBox);
+        const bool fWaited = c.exitCode == 3 && c.fRoot;
+        EXPECT_TRUE(fWaited ? result.elapsedMs >= 29900 : result.elapsedMs < 25000)
+            << result.elapsedMs << " ms";
     }
 }
