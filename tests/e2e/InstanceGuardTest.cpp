@@ -11,27 +11,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
+#include <sstream>
 
 namespace
 {
-using Kind = CMutexOwner::Kind;
-enum class LetGo
+bool MutexExists(const std::string& name)
 {
-    Never,
-    Release,
-    Abandon,
-};
-enum Start // which launcher starts
-{
-    Guarded,      // the installation whose instance the rows name
-    Other,        // another installation
-    GuardedShort, // the guarded one, its path in the 8.3 short form: another key
-};
-
-bool MutexExists(const char* pszName)
-{
-    const HANDLE hMutex = ::OpenMutexA(SYNCHRONIZE, FALSE, pszName);
+    const HANDLE hMutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
     if (hMutex != nullptr)
         ::CloseHandle(hMutex);
     return hMutex != nullptr;
@@ -43,76 +31,80 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
     CInstallation guarded("guarded"), other("other");
     guarded.WriteConfig(szEmptyRunConfig);
     other.WriteConfig(szEmptyRunConfig);
-    const std::string instance = guarded.InstanceKey();
+    using Kind = CMutexOwner::Kind;
+    const std::map<std::string, Kind> kinds = {{"own", Kind::Own},
+                                               {"hold", Kind::Hold},
+                                               {"abandoned", Kind::Abandoned},
+                                               {"event", Kind::Event}};
+    const std::map<std::string, std::string> names = {{"exclusive", szExclusiveMutexName},
+                                                      {"register", szRegisterMutexName},
+                                                      {"instance", guarded.InstanceKey()}};
+    // held: what this process holds while the launcher starts; start: "root" with
+    // %ResourceRoot%, "other" installation or the guarded one by its "short" 8.3
+    // path, and what the owner of the instance does 2 s after the start.
     const struct
     {
-        const char* pszCase;
-        std::vector<std::pair<Kind, std::string>> held; // by this process during the start
-        bool fRoot;
+        const char *pszHeld, *pszStart;
         DWORD exitCode;
-        Start eStart = Guarded;
-        LetGo eLetGo = LetGo::Never; // what the instance's owner does 2 s after the start
     } cases[] = {
-        {"updater", {{Kind::Own, szExclusiveMutexName}}, false, 2},
-        {"updater", {{Kind::Own, szExclusiveMutexName}}, true, 2},
-        {"updater and a running copy",
-         {{Kind::Own, szExclusiveMutexName}, {Kind::Own, instance}},
-         false,
-         2},
+        {"own:exclusive", "", 2},
+        {"own:exclusive", "root", 2},
+        {"own:exclusive own:instance", "", 2},
         // Would wait for the running copy, but the update probe comes first.
-        {"updater and a running copy",
-         {{Kind::Own, szExclusiveMutexName}, {Kind::Own, instance}},
-         true,
-         2},
-        {"exclusive mutex held, not owned", {{Kind::Hold, szExclusiveMutexName}}, false, 0},
+        {"own:exclusive own:instance", "root", 2},
+        {"hold:exclusive", "", 0},
         // A running copy keeps the object alive while the updater dies owning it.
-        {"exclusive mutex abandoned", {{Kind::Abandoned, szExclusiveMutexName}}, false, 0},
-        {"register name taken by an event", {{Kind::Event, szRegisterMutexName}}, true, 1},
-        {"exclusive name taken by an event", {{Kind::Event, szExclusiveMutexName}}, true, 1},
-        {"instance name taken by an event: unguarded", {{Kind::Event, instance}}, false, 0},
-        {"instance name taken by an event: unguarded", {{Kind::Event, instance}}, true, 0},
-        {"a running copy", {{Kind::Own, instance}}, false, 3},
-        {"a running copy that ends", {{Kind::Own, instance}}, true, 0, Guarded, LetGo::Release},
-        {"a running copy that dies", {{Kind::Own, instance}}, true, 0, Guarded, LetGo::Abandon},
-        {"a running copy of another installation", {{Kind::Own, instance}}, false, 0, Other},
-        {"a running copy of another installation", {{Kind::Own, instance}}, true, 0, Other},
-        {"the same folder spelled otherwise", {{Kind::Own, instance}}, false, 0, GuardedShort},
-        // The one case that waits out the full 30 s.
-        {"a running copy that stays", {{Kind::Own, instance}}, true, 3},
+        {"abandoned:exclusive", "", 0},
+        {"event:register", "root", 1},
+        {"event:exclusive", "root", 1},
+        {"event:instance", "", 0}, // unguarded
+        {"event:instance", "root", 0},
+        {"own:instance", "", 3},
+        {"own:instance", "root release", 0},
+        {"own:instance", "root abandon", 0},
+        {"own:instance", "other", 0},
+        {"own:instance", "other root", 0},
+        {"own:instance", "short", 0}, // the same folder spelled otherwise: another key
+        {"own:instance", "root", 3},  // the one case that waits out the full 30 s
     };
     for (const auto& c : cases)
     {
-        const CInstallation& installation = c.eStart == Other ? other : guarded;
-        const std::string arguments = c.fRoot ? installation.RootArgument() : "";
-        SCOPED_TRACE(std::string(c.pszCase) + ": " + installation.CommandLine(arguments));
+        const std::string start = c.pszStart;
+        const CInstallation& installation = start.find("other") != 0 ? guarded : other;
+        const std::string commandLine =
+            start == "short"
+                ? guarded.ShortCommandLine()
+                : installation.CommandLine(
+                      start.find("root") != std::string::npos ? installation.RootArgument() : "");
+        SCOPED_TRACE(std::string(c.pszHeld) + ", " + start + ": " + commandLine);
         std::vector<std::unique_ptr<CMutexOwner>> held;
-        for (const auto& object : c.held)
-            held.push_back(std::make_unique<CMutexOwner>(object.first, object.second));
+        std::istringstream objects(c.pszHeld);
+        for (std::string object; objects >> object;)
+            held.push_back(
+                std::make_unique<CMutexOwner>(kinds.at(object.substr(0, object.find(':'))),
+                                              names.at(object.substr(object.find(':') + 1))));
 
         // While the box is up, the launcher has closed its own fixed mutexes.
         bool fOpenAtBox = false;
         CRunOptions options;
         options.onEvent = [&](const CTraceEvent& event)
         {
-            for (const char* pszName : {szRegisterMutexName, szExclusiveMutexName})
-            {
-                const bool fOurs = c.held.size() > 0 && c.held[0].second == pszName;
-                fOpenAtBox |=
-                    event.kind == TraceEventKind::MessageBox && !fOurs && MutexExists(pszName);
-            }
+            for (const char* pszName : {"register", "exclusive"})
+                fOpenAtBox |= event.kind == TraceEventKind::MessageBox &&
+                              std::string(c.pszHeld).find(std::string("own:") + pszName) ==
+                                  std::string::npos &&
+                              MutexExists(names.at(pszName));
         };
         std::future<CSessionResult> run =
-            c.eStart == GuardedShort ? std::async(std::launch::async,
-                                                  [&] {
-                                                      return CInstallation::RunCommandLine(
-                                                          guarded.ShortCommandLine(), options);
-                                                  })
-                                     : installation.Start(arguments, options);
-        if (c.eLetGo != LetGo::Never)
+            std::async(std::launch::async,
+                       [&] { return CInstallation::RunCommandLine(commandLine, options); });
+        if (start.find("release") != std::string::npos ||
+            start.find("abandon") != std::string::npos)
         {
             // A correct launcher waits 30 s here; this only proves it did not go on.
             EXPECT_EQ(std::future_status::timeout, run.wait_for(std::chrono::seconds(2)));
-            c.eLetGo == LetGo::Release ? held.back()->Release() : held.back()->Abandon();
+            start.find("release") != std::string::npos ? held.back()->Release()
+                                                       : held.back()->Abandon();
         }
         const CSessionResult result = run.get();
         EXPECT_EQ(SessionOutcome::Exited, result.outcome);
@@ -121,7 +113,7 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
         EXPECT_EQ(boxes[c.exitCode], result.boxes);
         EXPECT_EQ(c.exitCode == 0 ? std::vector<std::string>() : ClosingBanners(), result.records);
         EXPECT_FALSE(fOpenAtBox);
-        const bool fWaited = c.exitCode == 3 && c.fRoot;
+        const bool fWaited = c.exitCode == 3 && start == "root";
         EXPECT_TRUE(fWaited ? result.elapsedMs >= 29900 : result.elapsedMs < 25000)
             << result.elapsedMs << " ms";
     }

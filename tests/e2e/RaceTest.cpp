@@ -4,12 +4,13 @@
 // took each other for it and showed the update message.
 #include "Installation.h"
 #include "LauncherTexts.h"
+#include "MessageBoxFinder.h"
 #include "MutexOwner.h"
-#include "ProcessGroup.h"
 #include "TestTaskClsid.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -22,6 +23,43 @@ const size_t cCopies = 30;
 // run and exit, about a tenth of a second under Wine; 29 of them must pass
 // well within the 30 s that the last one waits.
 const long nTurnDelayMs = 20;
+
+struct CCopy
+{
+    PROCESS_INFORMATION process = {};
+    DWORD exitCode = STILL_ACTIVE;
+    std::vector<HWND> boxesSeen;
+    std::vector<std::string> boxes; // "caption: text", each box once
+};
+
+// Waits until cEnded copies have ended (3 minutes at most, only against
+// hangs), pressing OK on their boxes meanwhile. Returns how many ended.
+size_t WaitForEnded(std::vector<CCopy>& copies, size_t cEnded)
+{
+    for (const DWORD nStart = ::GetTickCount();; ::Sleep(20))
+    {
+        size_t cNow = 0;
+        for (CCopy& copy : copies)
+        {
+            if (::WaitForSingleObject(copy.process.hProcess, 0) == WAIT_OBJECT_0)
+            {
+                ::GetExitCodeProcess(copy.process.hProcess, &copy.exitCode);
+                ++cNow;
+                continue;
+            }
+            for (const CMessageBoxWindow& box : FindMessageBoxes(copy.process.dwProcessId))
+            {
+                // A pressed box may still be seen before it closes: counted once.
+                if (std::count(copy.boxesSeen.begin(), copy.boxesSeen.end(), box.hwnd) == 0)
+                    copy.boxes.push_back(box.caption + ": " + box.text);
+                copy.boxesSeen.push_back(box.hwnd);
+                PressOk(box.hwnd);
+            }
+        }
+        if (cNow >= cEnded || ::GetTickCount() - nStart >= 180000)
+            return cNow;
+    }
+}
 
 struct CTurn
 {
@@ -88,29 +126,40 @@ TEST(Race, ThirtyCopiesStartedTogether)
             ::CreateEventA(nullptr, TRUE, FALSE, ("OstrelinRaceHold" + pid).c_str());
         const std::unique_ptr<CMutexOwner> updater(
             c.fUpdater ? new CMutexOwner(CMutexOwner::Kind::Own, szExclusiveMutexName) : nullptr);
-        std::vector<std::string> commandLines;
+        // Created suspended, then resumed together.
+        std::vector<CCopy> copies(cCopies);
         for (size_t i = 0; i < cCopies; ++i)
-            commandLines.push_back(installation.CommandLine(
-                c.iRoot == 1 || (c.iRoot == 2 && i % 2) ? installation.RootArgument() : ""));
-
-        CProcessGroup group(commandLines);
+        {
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof(startup);
+            std::string commandLine = installation.CommandLine(
+                c.iRoot == 1 || (c.iRoot == 2 && i % 2) ? installation.RootArgument() : "");
+            ASSERT_TRUE(::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                                         CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                                         &copies[i].process));
+        }
+        for (CCopy& copy : copies)
+            ::ResumeThread(copy.process.hThread);
         if (c.iRoot == 0)
         {
-            EXPECT_EQ(cCopies - 1, group.WaitForEnded(cCopies - 1));
+            EXPECT_EQ(cCopies - 1, WaitForEnded(copies, cCopies - 1));
         }
         ::SetEvent(hHold);
-        EXPECT_EQ(cCopies, group.WaitForEnded(cCopies));
+        EXPECT_EQ(cCopies, WaitForEnded(copies, cCopies));
         ::CloseHandle(hHold);
 
         const std::map<DWORD, CTurn> turns = ReadTurns(log);
         std::map<DWORD, size_t> exitCodes;
-        for (const CGroupMember& member : group.Members())
+        for (const CCopy& copy : copies)
         {
-            ++exitCodes[member.exitCode];
-            EXPECT_EQ(c.fUpdater ? updateBox : std::vector<std::string>(), member.boxes);
-            EXPECT_EQ(member.exitCode == 0 || member.exitCode == 9,
-                      turns.count(member.process.dwProcessId) == 1)
-                << "process " << member.process.dwProcessId << " ended with " << member.exitCode;
+            ++exitCodes[copy.exitCode];
+            EXPECT_EQ(c.fUpdater ? updateBox : std::vector<std::string>(), copy.boxes);
+            EXPECT_EQ(copy.exitCode == 0 || copy.exitCode == 9,
+                      turns.count(copy.process.dwProcessId) == 1)
+                << "process " << copy.process.dwProcessId << " ended with " << copy.exitCode;
+            ::TerminateProcess(copy.process.hProcess, 1); // only one that hangs
+            ::CloseHandle(copy.process.hProcess);
+            ::CloseHandle(copy.process.hThread);
         }
         EXPECT_EQ(c.exitCodes, exitCodes);
 

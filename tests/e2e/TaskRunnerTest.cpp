@@ -20,43 +20,33 @@ using Lines = std::vector<std::string>;
 std::string SystemText(DWORD dwCode)
 {
     char* psz = nullptr;
-    const DWORD cch = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, dwCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
-        reinterpret_cast<char*>(&psz), 0, nullptr);
+    const DWORD cch =
+        ::FormatMessageA(0x1300, nullptr, dwCode, 0, reinterpret_cast<char*>(&psz), 0, nullptr);
     const std::string text = cch > 0 ? std::string(psz, cch) : "?";
     ::LocalFree(psz);
     return text;
 }
 
-// The line of the source file (relative to the source root) that holds needle.
-int SourceLine(const std::string& relativePath, const std::string& needle)
-{
-    std::ifstream source(OSTRELIN_SOURCE_DIR "/" + relativePath);
-    std::string line;
-    for (int iLine = 1; std::getline(source, line); ++iLine)
-    {
-        if (line.find(needle) != std::string::npos)
-            return iLine;
-    }
-    ADD_FAILURE() << needle << " not found in " << relativePath;
-    return -1;
-}
-
-// An error end: Thrown at the check point that holds needle, Caught at the
-// catch site, the main routine's banners. The compile date stands as [date].
+// An error end: Thrown at the check point on the line of the source file that
+// holds needle, Caught at the catch site, the main routine's banners. The
+// compile date stands as [date].
 Lines ErrorEnd(const std::string& file, const std::string& needle, const std::string& what)
 {
-    const std::string caughtAt =
-        std::to_string(SourceLine("launcher/LauncherMain.cpp", "TraceCaught("));
-    return {file + "(" + std::to_string(SourceLine(file, needle)) + "): Thrown: " + what +
-                ": [date]\n",
-            "launcher/LauncherMain.cpp(" + caughtAt + "): Caught: " + what + ": [date]\n",
+    const auto place = [](const std::string& path, const std::string& text)
+    {
+        std::ifstream source(OSTRELIN_SOURCE_DIR "/" + path);
+        int iLine = 1;
+        for (std::string line; std::getline(source, line) && line.find(text) == std::string::npos;)
+            ++iLine;
+        return path + "(" + std::to_string(iLine) + "): ";
+    };
+    return {place(file, needle) + "Thrown: " + what + ": [date]\n",
+            place("launcher/LauncherMain.cpp", "TraceCaught(") + "Caught: " + what + ": [date]\n",
             BannerBeforeCoUninitialize(), BannerBeforeExit()};
 }
 
-// The init and run lines of the tasks named, in order; "|" marks the task DLL
-// loaded anew, so that its count of runs starts again.
+// The init and run lines of the tasks named, in order; "|": the task DLL was
+// loaded anew, so its count of runs starts again.
 Lines Ran(const std::string& names)
 {
     Lines lines;
@@ -80,26 +70,34 @@ protected:
     const std::string strLog = inst.Root() + "\\tasks.log";
     const std::string strNext = inst.Root() + "\\next.xml";
 
-    // <Task CLSID=... Log=... Name=.../> with further attributes.
-    std::string Task(const std::string& name, const std::string& attributes = "") const
+    // A configuration of test tasks, "A; B Instruction='2'; <Other/>": a name and
+    // its attributes, or an element as it stands. {reload} stands for the
+    // attributes that replace Config.xml with next.xml and ask for a reload.
+    std::string Tasks(const std::string& tasks) const
     {
-        return "<Task CLSID=\"" + std::string(szOstrelinTestTaskClsid) + "\" Log=\"" + strLog +
-               "\" Name=\"" + name + "\" " + attributes + "/>";
-    }
-    // A task that replaces Config.xml with next.xml and asks for a reload.
-    std::string Reload(const std::string& name) const
-    {
-        return Task(name, "Instruction='1' CopyFrom='" + strNext + "' CopyTo='" +
-                              inst.ConfigPath() + "'");
-    }
-    static std::string Config(const std::string& tasks)
-    {
-        return "<?xml version=\"1.0\"?>\n<Config>\n  <Run>\n    " + tasks +
-               "\n  </Run>\n</Config>\n";
+        std::string xml = "<?xml version=\"1.0\"?>\n<Config>\n  <Run>\n";
+        std::istringstream items(tasks);
+        for (std::string item; std::getline(items, item, ';');)
+        {
+            item = item.substr(item.find_first_not_of(' '));
+            const std::string name = item.substr(0, item.find(' ')),
+                              rest = item.substr(name.size());
+            xml += "    " +
+                   (item[0] == '<'
+                        ? item
+                        : "<Task CLSID=\"" + std::string(szOstrelinTestTaskClsid) + "\" Log=\"" +
+                              strLog + "\" Name=\"" + name + "\"" + rest + "/>") +
+                   "\n";
+        }
+        const std::string reload =
+            "Instruction='1' CopyFrom='" + strNext + "' CopyTo='" + inst.ConfigPath() + "'";
+        for (size_t i = xml.find("{reload}"); i != std::string::npos; i = xml.find("{reload}"))
+            xml.replace(i, 8, reload);
+        return xml + "  </Run>\n</Config>\n";
     }
 
-    // The tasks' log lines without the process id and the values every
-    // line has: the register handle present, the instruction continue on entry.
+    // The tasks' log lines without the process id and the values every line
+    // has: the register handle present, the instruction continue on entry.
     Lines LogLines() const
     {
         std::ifstream log(strLog);
@@ -114,7 +112,6 @@ protected:
 
 TEST_F(TaskRunner, TaskListsInstructionsAndErrorEnds)
 {
-    const std::string noRun = "LastError: 1168 : \"" + SystemText(ERROR_NOT_FOUND) + "\") Run";
     const std::string noInterface = "HRESULT: 0x80004002 : \"" + SystemText(E_NOINTERFACE) +
                                     "\") pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes )";
     Lines missing = ErrorEnd("core/CoreXML.cpp", "CHECK_HRESULT(hRes);",
@@ -126,66 +123,50 @@ TEST_F(TaskRunner, TaskListsInstructionsAndErrorEnds)
         const char* pszCase;
         std::string config; // "-": no file
         Lines log;
-        Lines records; // none: a normal end with exit code 0, else exit code 4
+        Lines records = {}; // none: a normal end with exit code 0, else exit code 4
         std::string next = "";
         bool fRoot = false;
     } cases[] = {
-        {"empty Run", Config(""), {}, {}},
-        {"document order, each Init with its own element",
-         Config(Task("A") + Task("B") + Task("C")),
-         Ran("A B C"),
-         {}},
-        {"stop skips the rest", Config(Task("A", "Instruction='2'") + Task("B")), Ran("A"), {}},
+        {"empty Run", Tasks(""), {}},
+        {"document order, each Init with its own element", Tasks("A; B; C"), Ran("A B C")},
+        {"stop skips the rest", Tasks("A Instruction='2'; B"), Ran("A")},
         {"3 and -1 count as continue; each Run starts from continue",
-         Config(Task("A", "Instruction='3'") + Task("B", "Instruction='-1'") + Task("C")),
-         Ran("A B C"),
-         {}},
-        {"successes other than S_OK from Run",
-         Config(Task("A", "RunResult='1'") + Task("B", "RunResult='0x7FFFFFFF' Instruction='2'") +
-                Task("C")),
-         Ran("A B"),
-         {}},
+         Tasks("A Instruction='3'; B Instruction='-1'; C"), Ran("A B C")},
+        {"successes other than S_OK",
+         Tasks("A RunResult='1'; B RunResult='0x7FFFFFFF' Instruction='2'; C"), Ran("A B")},
         {"Init other than S_OK skips silently",
-         Config(Task("A", "InitResult='1'") + Task("B", "InitResult='0x80004005'") + Task("C")),
-         {"init A", "init B", "init C", "run C runs=1"},
-         {}},
+         Tasks("A InitResult='1'; B InitResult='0x80004005'; C"),
+         {"init A", "init B", "init C", "run C runs=1"}},
         {"bad, missing and unregistered CLSIDs are skipped",
-         Config("<Task CLSID='not a clsid'/><Task/><Task "
-                "CLSID='{00000000-0000-0000-0000-00000000ABCD}'/>"
-                "<Task CLSID=''/>" +
-                Task("C")),
-         Ran("C"),
-         {}},
+         Tasks("<T CLSID='x'/>; <T/>; <T CLSID=''/>; <T "
+               "CLSID='{00000000-0000-0000-0000-00000000ABCD}'/>; C"),
+         Ran("C")},
         // A empties the variable whose address it gets; B gets the same, empty
         // variable, and the launcher's end closes nothing twice.
         {"a task that closes the register handle",
-         Config(Task("A", "CloseRegisterMutex='1'") + Task("B")),
-         {"init A", "run A runs=1", "init B register=0", "run B runs=2"},
-         {}},
+         Tasks("A CloseRegisterMutex='1'; B"),
+         {"init A", "run A runs=1", "init B register=0", "run B runs=2"}},
         {"scrambled, found through the root",
-         ScrambleConfig(Config(Task("A")), "cONFIG.XML"),
+         ScrambleConfig(Tasks("A"), "cONFIG.XML"),
          Ran("A"),
          {},
          "",
          true},
         {"a reload reads the changed file from its first child, the unused task DLL freed",
-         Config(Reload("A") + Task("B")),
+         Tasks("A {reload}; B"),
          Ran("A | C D"),
          {},
-         Config(Task("C") + Task("D", "Instruction='2'") + Task("E"))},
+         Tasks("C; D Instruction='2'; E")},
         {"a reloaded list that runs nothing ends the run",
-         Config(Reload("A")),
+         Tasks("A {reload}"),
          Ran("A"),
          {},
-         Config("<Task CLSID='none'/>")},
-        {"a failing Run", Config(Task("A", "RunResult='0x8FFF0001'") + Task("B")), Ran("A"),
+         Tasks("<T CLSID='none'/>")},
+        {"a failing Run", Tasks("A RunResult='0x8FFF0001'; B"), Ran("A"),
          ErrorEnd("launcher/TaskRunner.cpp", "CHECK_HRESULT(pifTask->Run( &eInstruction ))",
                   "HRESULT: 0x8FFF0001 : \"?\") pifTask->Run( &eInstruction )")},
-        {"a comment among the tasks", Config(Task("A") + "<!-- not a task -->" + Task("B")),
-         Ran("A"),
-         ErrorEnd("core/include/CoreXML.h",
-                  "CHECK_HRESULT(pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes ));",
-                  noInterface)},
+        {"a comment among the tasks", Tasks("A; <!-- not a task -->; B"), Ran("A"),
+         ErrorEnd("core/include/CoreXML.h", "CHECK_HRESULT(pifNode.QueryInterface(", noInterface)},
         {"no Config.xml", "-", {}, missing},
         {"an empty Config.xml",
          "",
@@ -200,7 +181,8 @@ TEST_F(TaskRunner, TaskListsInstructionsAndErrorEnds)
         {"no Run",
          "<Config><Tasks/></Config>",
          {},
-         ErrorEnd("launcher/TaskRunner.cpp", "CHECK_WIN32(Run);", noRun)},
+         ErrorEnd("launcher/TaskRunner.cpp", "CHECK_WIN32(Run);",
+                  "LastError: 1168 : \"" + SystemText(ERROR_NOT_FOUND) + "\") Run")},
     };
     const std::regex date(": \\[[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}\\]\n$");
     const std::regex anyLastError("LastError: [0-9]+ : \"[^\"]*\"\\)");
@@ -211,13 +193,13 @@ TEST_F(TaskRunner, TaskListsInstructionsAndErrorEnds)
         c.config == "-" ? inst.RemoveConfig() : inst.WriteConfig(c.config);
         std::ofstream(strNext, std::ios::binary) << c.next;
         const CSessionResult result = inst.Run(c.fRoot ? inst.RootArgument() : "");
+        const bool fAnyLastError =
+            !c.records.empty() && c.records[0].find("LastError: *") != std::string::npos;
         Lines records;
         for (const std::string& record : result.records)
-            records.push_back(std::regex_replace(
-                std::regex_replace(record, date, ": [date]\n"), anyLastError,
-                c.records.size() == 4 && c.records[0].find("LastError: *") != std::string::npos
-                    ? "LastError: *"
-                    : "$&"));
+            records.push_back(std::regex_replace(std::regex_replace(record, date, ": [date]\n"),
+                                                 anyLastError,
+                                                 fAnyLastError ? "LastError: *" : "$&"));
         EXPECT_EQ(SessionOutcome::Exited, result.outcome);
         EXPECT_EQ(c.records.empty() ? 0u : 4u, result.exitCode);
         EXPECT_EQ(c.records, records);
@@ -230,9 +212,8 @@ TEST_F(TaskRunner, ThousandReloadsLeaveMemoryAndHandlesFlat)
 {
     // Pinned, the task's own DLL stays loaded: what is measured is the
     // launcher's passes, not the task runtime's cost of being loaded again.
-    inst.WriteConfig(Config(Task("A", "ReloadCount='1000' LogMemory='100' Pin='1'")));
-    const CSessionResult result = inst.Run();
-    EXPECT_EQ(0u, result.exitCode);
+    inst.WriteConfig(Tasks("A ReloadCount='1000' LogMemory='100' Pin='1'"));
+    EXPECT_EQ(0u, inst.Run().exitCode);
     std::ifstream log(strLog);
     std::vector<std::pair<long long, long long>> figures; // private bytes, handles
     const std::regex memory("private=([0-9]+) handles=([0-9]+)");
