@@ -1,42 +1,6 @@
 // OstrelinTestTask: a task whose behaviour its configuration element sets, for
-// tests of the launcher. Attributes (numbers are decimal, or hex with 0x; a
-// number that does not parse makes Init return E_INVALIDARG):
-//
-//   Name                text for the log lines, without blanks ("-" if absent)
-//   InitResult          HRESULT that Init returns (default 0)
-//   RunResult           HRESULT that Run returns (default 0)
-//   Instruction         value Run writes as the instruction (default: none)
-//   ReloadCount         N: Run writes InstructionReload while fewer than N reloads
-//                       were asked in this process, then InstructionStop; the
-//                       count lives in the environment variable
-//                       OstrelinTestTaskReloads_<Name>, so it survives unloads
-//   DelayMs             milliseconds Run sleeps before it returns
-//   CloseRegisterMutex  1: Init closes the register mutex handle and writes NULL
-//   Terminate           exit code: Run ends the process with TerminateProcess,
-//                       after its log line and delay
-//   OverlapMutex        name of a mutex that Run holds from entry to return;
-//                       held by someone else at entry, the run line says overlap
-//   WaitEvent           name of a manual-reset event that Run waits for (at most
-//                       60 s) after its log line and before its delay
-//   Log                 file to which Init and Run each append one line
-//   LogMemory           N: the run line adds the process's private (committed)
-//                       bytes and its handle count on every Nth reload counted
-//                       by ReloadCount (on every run without ReloadCount)
-//   LogPeak             1: the run line adds the process's peak working set
-//   Timestamp           1: the init and run lines add the performance counter as
-//                       it stood on entry to Init and Run (one clock for all
-//                       processes of the machine)
-//   Pin                 1: Init pins the DLL in memory, so unloads leave it loaded
-//   CopyFrom, CopyTo    Run copies file CopyFrom over file CopyTo, as an update
-//                       would replace the configuration; a failed copy is Run's
-//                       failure
-//
-// Log lines, fields separated by one blank:
-//   init <Name> pid=<process id> register=<1 if the register handle was non-NULL, else 0>
-//       [qpc=<counter>]
-//   run <Name> pid=<process id> instruction=<value on entry> runs=<Run calls since
-//       this copy of the DLL was loaded> [private=<bytes> handles=<count>]
-//       [peak=<bytes>] [qpc=<counter>] [overlap]
+// tests and benchmarks of the launcher. The README ("The test task") lists its
+// attributes and the lines it logs.
 #include "CoreBSTR.h"
 #include "OstrelinTask.h"
 #include "TestTaskClsid.h"

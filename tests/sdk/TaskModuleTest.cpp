@@ -1,81 +1,57 @@
-// The SDK's COM plumbing, on HelloTask.dll: two classes in one DLL that these
-// tests load and register themselves.
+// The SDK's COM plumbing, on HelloTask.dll: two classes in one DLL that this
+// test loads and registers itself.
 #include "TaskHost.h"
 #include "TestPaths.h"
 
-namespace
+TEST_F(ComTest, TaskModule)
 {
-// As HelloTask.cpp defines them.
-const CLSID CLSID_HelloTask = {
-    0x5afebdb9, 0xda2e, 0x4ad0, {0x9b, 0x1b, 0x95, 0x1a, 0xe4, 0xbd, 0x75, 0x29}};
-const CLSID CLSID_ThrowingTask = {
-    0x96edf6af, 0xec6f, 0x4ee1, {0xb6, 0x2d, 0x11, 0xd0, 0x9d, 0xa9, 0xa2, 0x8b}};
-
-class TaskModule : public ComTest
-{
-protected:
-    void SetUp() override
-    {
-        ComTest::SetUp();
-        ASSERT_NE(nullptr, m_hModule = ::LoadLibraryA(m_path.c_str()));
-    }
-    void TearDown() override
-    {
-        ::FreeLibrary(m_hModule);
-        ComTest::TearDown();
-    }
-    HRESULT Call(const char* pszName)
-    {
-        return reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(m_hModule, pszName))();
-    }
-    CInterfacePtr<IClassFactory> ClassObject()
+    // As HelloTask.cpp defines them.
+    const CLSID CLSID_HelloTask = {
+        0x5afebdb9, 0xda2e, 0x4ad0, {0x9b, 0x1b, 0x95, 0x1a, 0xe4, 0xbd, 0x75, 0x29}};
+    const CLSID CLSID_ThrowingTask = {
+        0x96edf6af, 0xec6f, 0x4ee1, {0xb6, 0x2d, 0x11, 0xd0, 0x9d, 0xa9, 0xa2, 0x8b}};
+    const std::string path = GetBinFolder() + "HelloTask.dll";
+    const HMODULE hModule = ::LoadLibraryA(path.c_str());
+    ASSERT_NE(nullptr, hModule);
+    const auto call = [hModule](const char* pszName)
+    { return reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(hModule, pszName))(); };
+    const auto classObject = [hModule, &CLSID_HelloTask]
     {
         CInterfacePtr<IClassFactory> pifFactory;
-        const auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
-            reinterpret_cast<void*>(::GetProcAddress(m_hModule, "DllGetClassObject")));
-        EXPECT_EQ(S_OK, pfn(CLSID_HelloTask, IID_IClassFactory,
-                            reinterpret_cast<void**>(pifFactory.AcceptHere())));
+        reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(::GetProcAddress(hModule, "DllGetClassObject")))(
+            CLSID_HelloTask, IID_IClassFactory, reinterpret_cast<void**>(pifFactory.AcceptHere()));
         return pifFactory;
-    }
+    };
 
-    const std::string m_path = GetBinFolder() + "HelloTask.dll";
-    HMODULE m_hModule = nullptr;
-};
-} // namespace
-
-TEST_F(TaskModule, CanUnloadOnlyWithoutObjectsAndLocks)
-{
-    EXPECT_EQ(S_OK, Call("DllCanUnloadNow"));
-    CInterfacePtr<IClassFactory> pifFactory = ClassObject();
+    // Unloadable only without objects, class object references and locks.
+    EXPECT_EQ(S_OK, call("DllCanUnloadNow"));
+    CInterfacePtr<IClassFactory> pifFactory = classObject();
     CInterfacePtr<ITask> pifTask;
-    EXPECT_EQ(S_FALSE, Call("DllCanUnloadNow")); // the class object
+    EXPECT_EQ(S_FALSE, call("DllCanUnloadNow")); // the class object
     ASSERT_EQ(S_OK, pifFactory->CreateInstance(nullptr, IID_ITask,
                                                reinterpret_cast<void**>(pifTask.AcceptHere())));
     EXPECT_EQ(S_OK, pifFactory->LockServer(TRUE));
     pifFactory.AcceptHere();
-    EXPECT_EQ(S_FALSE, Call("DllCanUnloadNow")); // the task and the lock
+    EXPECT_EQ(S_FALSE, call("DllCanUnloadNow")); // the task and the lock
     pifTask.AcceptHere();
-    EXPECT_EQ(S_FALSE, Call("DllCanUnloadNow")); // the lock
-    EXPECT_EQ(S_OK, ClassObject()->LockServer(FALSE));
-    EXPECT_EQ(S_OK, Call("DllCanUnloadNow"));
-}
+    EXPECT_EQ(S_FALSE, call("DllCanUnloadNow")); // the lock
+    EXPECT_EQ(S_OK, classObject()->LockServer(FALSE));
+    EXPECT_EQ(S_OK, call("DllCanUnloadNow"));
 
-TEST_F(TaskModule, RegistersEveryClassAndTurnsExceptionsIntoFailures)
-{
-    ASSERT_EQ(S_OK, Call("DllRegisterServer"));
+    ASSERT_EQ(S_OK, call("DllRegisterServer"));
     const std::string key = "Software\\Classes\\CLSID\\{5AFEBDB9-DA2E-4AD0-9B1B-951AE4BD7529}";
     const char* const values[][3] = {{"", nullptr, "CHelloTask"},
-                                     {"\\InprocServer32", nullptr, m_path.c_str()},
+                                     {"\\InprocServer32", nullptr, path.c_str()},
                                      {"\\InprocServer32", "ThreadingModel", "Apartment"}};
     for (const auto& value : values)
     {
         char szValue[MAX_PATH] = "";
         DWORD cb = sizeof(szValue);
-        EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueA(HKEY_LOCAL_MACHINE, (key + value[0]).c_str(),
-                                                value[1], RRF_RT_REG_SZ, nullptr, szValue, &cb));
-        EXPECT_EQ(0, ::lstrcmpiA(value[2], szValue)) << value[0];
+        ::RegGetValueA(HKEY_LOCAL_MACHINE, (key + value[0]).c_str(), value[1], RRF_RT_REG_SZ,
+                       nullptr, szValue, &cb);
+        EXPECT_EQ(0, ::lstrcmpiA(value[2], szValue)) << value[0] << " " << szValue;
     }
-
     // An exception leaving Init or Run becomes a failure, never a success.
     const std::pair<const char*, HRESULT> cases[] = {
         {"bad_alloc", E_OUTOFMEMORY},
@@ -92,7 +68,7 @@ TEST_F(TaskModule, RegistersEveryClassAndTurnsExceptionsIntoFailures)
     }
     EXPECT_EQ(S_OK, RunTask(CLSID_HelloTask, "Text='hello'").hrRun);
 
-    ASSERT_EQ(S_OK, Call("DllUnregisterServer"));
+    ASSERT_EQ(S_OK, call("DllUnregisterServer"));
     for (const CLSID* pclsid : {&CLSID_HelloTask, &CLSID_ThrowingTask})
     {
         CInterfacePtr<ITask> pifTask;
@@ -100,4 +76,5 @@ TEST_F(TaskModule, RegistersEveryClassAndTurnsExceptionsIntoFailures)
                   ::CoCreateInstance(*pclsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
                                      reinterpret_cast<void**>(pifTask.AcceptHere())));
     }
+    ::FreeLibrary(hModule);
 }

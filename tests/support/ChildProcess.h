@@ -1,5 +1,4 @@
-// A program of the build's bin folder with pipes for its standard input and
-// output; the inheritable handles of this process go with it.
+// A program of the build's bin folder with a pipe for its output.
 #pragma once
 
 #include "TestPaths.h"
@@ -10,56 +9,42 @@ class CChildProcess
 {
 public:
     CChildProcess(const std::string& program, const std::string& arguments)
+        : m_commandLine("\"" + GetBinFolder() + program + "\" " + arguments)
     {
+    }
+
+    // Runs it to its end: its exit code and its output (~0 and none when it
+    // could not start).
+    std::pair<DWORD, std::string> Finish()
+    {
+        std::pair<DWORD, std::string> result(~0u, "");
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE hStdin = nullptr, hStdout = nullptr;
-        ::CreatePipe(&hStdin, &m_hToChild, &inherit, 0);
-        ::CreatePipe(&m_hFromChild, &hStdout, &inherit, 0);
-        ::SetHandleInformation(m_hToChild, HANDLE_FLAG_INHERIT, 0);
-        ::SetHandleInformation(m_hFromChild, HANDLE_FLAG_INHERIT, 0);
+        HANDLE hRead = nullptr, hWrite = nullptr;
+        ::CreatePipe(&hRead, &hWrite, &inherit, 0);
+        ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = hStdin;
-        startup.hStdOutput = hStdout;
+        startup.hStdOutput = hWrite;
         startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-        std::string commandLine = "\"" + GetBinFolder() + program + "\" " + arguments;
-        ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                         &startup, &m_process);
-        ::CloseHandle(hStdin);
-        ::CloseHandle(hStdout);
-    }
-    ~CChildProcess() { Finish(); }
-    CChildProcess(const CChildProcess&) = delete;
-    CChildProcess& operator=(const CChildProcess&) = delete;
-
-    // Ends its input; its exit code and output (exit code 0 and no output when
-    // it could not be started).
-    std::pair<DWORD, std::string> Finish()
-    {
-        std::pair<DWORD, std::string> result(0, "");
-        if (m_hToChild == nullptr)
-            return result;
-        ::CloseHandle(m_hToChild);
-        m_hToChild = nullptr;
+        PROCESS_INFORMATION process{};
+        const BOOL fStarted = ::CreateProcessA(nullptr, &m_commandLine[0], nullptr, nullptr, TRUE,
+                                               0, nullptr, nullptr, &startup, &process);
+        ::CloseHandle(hWrite);
         char buffer[4096];
         DWORD cbRead = 0;
-        while (m_process.hProcess != nullptr &&
-               ::ReadFile(m_hFromChild, buffer, sizeof buffer, &cbRead, nullptr) && cbRead > 0)
+        while (fStarted && ::ReadFile(hRead, buffer, sizeof buffer, &cbRead, nullptr) && cbRead > 0)
             result.second.append(buffer, cbRead);
-        ::CloseHandle(m_hFromChild);
-        if (m_process.hProcess != nullptr)
-        {
-            ::WaitForSingleObject(m_process.hProcess, INFINITE);
-            ::GetExitCodeProcess(m_process.hProcess, &result.first);
-            ::CloseHandle(m_process.hProcess);
-            ::CloseHandle(m_process.hThread);
-        }
+        ::CloseHandle(hRead);
+        if (!fStarted)
+            return result;
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        ::GetExitCodeProcess(process.hProcess, &result.first);
+        ::CloseHandle(process.hProcess);
+        ::CloseHandle(process.hThread);
         return result;
     }
 
 private:
-    PROCESS_INFORMATION m_process{};
-    HANDLE m_hToChild = nullptr;
-    HANDLE m_hFromChild = nullptr;
+    std::string m_commandLine;
 };

@@ -1,6 +1,6 @@
 // Holds a named object as the updater or another copy of the launcher would.
-// A named mutex is owned per thread, so an owned one belongs to a thread of
-// its own, which releases it when told, or ends owning it (abandoned).
+// A named mutex is owned per thread: an owned one belongs to a thread of its
+// own, which releases it when told, or ends owning it (abandoned).
 #pragma once
 
 #include <windows.h>
@@ -16,16 +16,16 @@ public:
     enum class Kind
     {
         Own,       // owns the mutex
-        Hold,      // a handle only, not owning
+        Hold,      // a handle, not owning it
         Abandoned, // owned by a thread that has ended; the handle stays open
-        Event,     // an event under the name: an object of another kind
+        Event,     // an object of another kind under the name
     };
 
     // Returns once the object is in place.
     CMutexOwner(Kind eKind, const std::string& name)
+        : m_hObject(eKind == Kind::Event ? ::CreateEventA(nullptr, TRUE, FALSE, name.c_str())
+                                         : ::CreateMutexA(nullptr, FALSE, name.c_str()))
     {
-        m_hObject = eKind == Kind::Event ? ::CreateEventA(nullptr, TRUE, FALSE, name.c_str())
-                                         : ::CreateMutexA(nullptr, FALSE, name.c_str());
         if (m_hObject == nullptr)
             throw std::runtime_error("cannot create " + name);
         if (eKind != Kind::Own && eKind != Kind::Abandoned)
@@ -57,13 +57,14 @@ public:
 private:
     void LetGo(bool fRelease)
     {
-        if (!m_owner.joinable())
-            return;
-        m_letGo.set_value(fRelease);
-        m_owner.join();
+        if (m_owner.joinable())
+        {
+            m_letGo.set_value(fRelease);
+            m_owner.join();
+        }
     }
 
-    HANDLE m_hObject = nullptr;
+    HANDLE m_hObject;
     std::promise<void> m_owned;
     std::promise<bool> m_letGo;
     std::thread m_owner;

@@ -11,26 +11,20 @@
 class CScratchFolder
 {
 public:
-    // <parent>ostrelin-<pid>-<n>; the parent is the system's temporary folder
-    // unless given (with its trailing backslash).
+    // <parent>ostrelin-<pid>-<n>; the parent (with its trailing backslash) is
+    // the system's temporary folder unless given.
     explicit CScratchFolder(std::string parent = std::string())
     {
         static int s_iFolder = 0;
         char szTemp[MAX_PATH + 1] = "";
-        if (parent.empty() && ::GetTempPathA(sizeof(szTemp), szTemp) > 0)
-            parent = szTemp;
+        ::GetTempPathA(sizeof(szTemp), szTemp);
         m_name = "ostrelin-" + std::to_string(::GetCurrentProcessId()) + "-" +
                  std::to_string(++s_iFolder);
-        m_path = parent + m_name;
-        std::error_code error;
-        std::filesystem::remove_all(m_path, error); // left by an earlier process of this id
-        std::filesystem::create_directories(m_path, error);
+        m_path = (parent.empty() ? szTemp : parent) + m_name;
+        std::filesystem::remove_all(m_path, m_error); // left by an earlier process of this id
+        std::filesystem::create_directories(m_path, m_error);
     }
-    ~CScratchFolder()
-    {
-        std::error_code error;
-        std::filesystem::remove_all(m_path, error);
-    }
+    ~CScratchFolder() { std::filesystem::remove_all(m_path, m_error); }
     CScratchFolder(const CScratchFolder&) = delete;
     CScratchFolder& operator=(const CScratchFolder&) = delete;
 
@@ -38,17 +32,15 @@ public:
     const std::string& Folder() const { return m_path; } // without a trailing backslash
     std::string Path(const std::string& name) const { return m_path + "\\" + name; }
 
-    // The bytes, then zero bytes up to cbSize (a sparse file); folders on the
-    // way are created. Returns the file's path.
+    // The bytes, then zero bytes up to cbSize (sparse); folders on the way are
+    // created. Returns the file's path.
     std::string Write(const std::string& name, const std::string& bytes, ULONGLONG cbSize = 0) const
     {
         const std::string path = Path(name);
-        std::error_code error;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-        const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD cbWritten = 0;
-        ::WriteFile(hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &cbWritten, nullptr);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), m_error);
+        std::ofstream(path, std::ios::binary) << bytes;
+        const HANDLE hFile =
+            ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         LARGE_INTEGER size;
         size.QuadPart = static_cast<LONGLONG>(cbSize > bytes.size() ? cbSize : bytes.size());
         ::SetFilePointerEx(hFile, size, nullptr, FILE_BEGIN);
@@ -68,4 +60,5 @@ public:
 
 private:
     std::string m_name, m_path;
+    mutable std::error_code m_error;
 };

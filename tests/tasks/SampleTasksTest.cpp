@@ -1,6 +1,6 @@
-// The sample tasks, created by CLSID as the launcher creates them, with a
-// scratch folder under bin: this test program stands where a launcher stands,
-// so the tasks' relative paths start at bin.
+// The sample tasks, created by CLSID as the launcher creates them, each row in
+// a scratch folder of its own under bin: this test program stands where a
+// launcher stands, so the tasks' relative paths start at bin.
 #include "ApplyStagedConfigClsid.h"
 #include "CheckFilesClsid.h"
 #include "StartProgramClsid.h"
@@ -13,31 +13,26 @@
 #include "TestPaths.h"
 
 #include <atomic>
+#include <cstdio>
+#include <map>
 #include <thread>
-#include <vector>
 
 namespace
 {
-using SampleTasks = ComTest;
-using Keys = std::vector<std::pair<std::string, std::string>>;
+// Staged configurations travel byte for byte, plain or scrambled.
+const std::string strNew("\x81\x00\r\nscrambled\xff", 14);
 
-// The text with every key replaced by its value; {name} and {dir} are the
-// scratch folder's name (relative to bin) and full path.
-std::string Fill(std::string text, const CScratchFolder& scratch, Keys keys = {})
+// How the task answered: its instruction after S_OK, else its HRESULT.
+std::string Answer(const CAnswer& answer)
 {
-    keys.emplace_back("{name}", scratch.Name());
-    keys.emplace_back("{dir}", scratch.Folder());
-    for (const auto& key : keys)
-    {
-        for (size_t i = text.find(key.first); i != std::string::npos; i = text.find(key.first, i))
-            text.replace(i, key.first.size(), key.second);
-    }
-    return text;
+    const char* const instructions[] = {"continue", "reload", "stop"};
+    char szHResult[16];
+    std::snprintf(szHResult, sizeof szHResult, "0x%08lX", answer.hrRun);
+    return answer.hrRun == S_OK ? instructions[answer.eInstruction] : szHResult;
 }
 
-// Runs the task; a box that it shows meanwhile is read ("caption: text") and
-// closed with OK.
-std::pair<CAnswer, std::string> RunWithBox(const CLSID& clsid, const std::string& attributes)
+// Runs the task; a box that it shows meanwhile is read and closed with OK.
+std::string RunWithBox(const CLSID& clsid, const std::string& attributes)
 {
     std::atomic<bool> fDone{false};
     std::string box;
@@ -48,15 +43,37 @@ std::pair<CAnswer, std::string> RunWithBox(const CLSID& clsid, const std::string
             {
                 for (const CMessageBoxWindow& window : FindMessageBoxes(::GetCurrentProcessId()))
                 {
-                    box = window.caption + ": " + window.text;
+                    box = " box " + window.caption + ": " + window.text;
                     PressOk(window.hwnd);
                 }
             }
         });
-    const CAnswer answer = RunTask(clsid, attributes);
+    const std::string answer = Answer(RunTask(clsid, attributes));
     fDone = true;
     dismisser.join();
-    return {answer, box};
+    return answer + box;
+}
+
+// What became of the files of the folder: " name=bytes" for each new or
+// changed one (strNew as "new"), " name=<none>" for each one gone.
+std::string Changes(const CScratchFolder& scratch, const std::map<std::string, std::string>& before)
+{
+    std::map<std::string, std::string> now;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.Folder()))
+    {
+        const std::string name = entry.path().string().substr(scratch.Folder().size() + 1);
+        if (entry.is_regular_file())
+            now[name] = scratch.Read(name);
+    }
+    std::string changes;
+    for (const auto& file : before)
+        changes += now.count(file.first) ? "" : " " + file.first + "=<none>";
+    for (const auto& file : now)
+    {
+        if (!before.count(file.first) || before.at(file.first) != file.second)
+            changes += " " + file.first + "=" + (file.second == strNew ? "new" : file.second);
+    }
+    return changes;
 }
 } // namespace
 
@@ -84,150 +101,118 @@ TEST(TaskPaths, RelativePathsStartAtTheConfigFolder)
     EXPECT_EQ(std::wstring(bin.begin(), bin.end()), GetLiveConfigPath());
 }
 
-TEST_F(SampleTasks, StartProgram)
+TEST_F(ComTest, SampleTasks)
 {
-    const CScratchFolder scratch(GetBinFolder());
+    const CLSID *pStart = &CLSID_StartProgramTask, *pApply = &CLSID_ApplyStagedConfigTask,
+                *pCheck = &CLSID_CheckFilesTask;
     const std::string bin = GetBinFolder();
-    const Keys keys = {{"{bin}", bin.substr(0, bin.size() - 1)},
-                       {"{child}", "\"" + bin + "task_child.exe\""},
-                       {"{event}", scratch.Name() + "_release"}};
-    const HANDLE hRelease =
-        ::CreateEventA(nullptr, TRUE, FALSE, Fill("{event}", scratch, keys).c_str());
-    // Row i has the child write {dir}\i.txt: "<current directory>|<command line>".
+    const std::string event = "OstrelinTaskChild" + std::to_string(::GetCurrentProcessId());
+    const HANDLE hRelease = ::CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+    const char szLive[] = "Staging='{dir}\\update' Target='{dir}\\live\\Config.xml'";
+    const char szOld[] = "live\\Config.xml=old", szStaged[] = " update\\Config.xml=new";
+    const char szOne[] =
+        "stop box Casino: The casino cannot start because a file it needs is missing:\n\n";
+    const char szMore[] =
+        "stop box Casino: The casino cannot start because files it needs are missing:\n\n";
+    // {name} and {dir}: the row's scratch folder, its name under bin and its
+    // full path; task_child writes "<current directory>|<command line>" to the
+    // file it is given, then waits for the event it is given.
     const struct
     {
+        const CLSID* pclsid;
+        std::string files; // before the run: "name=bytes ..."
         const char* pszAttributes;
-        HRESULT hrRun;
-        TaskInstruction eInstruction;
-        const char* pszReport; // nullptr: nothing started
+        std::string expected; // the answer, what became of the files, the box
     } cases[] = {
-        {"Program='task_child.exe' Arguments='{dir}\\0.txt' Wait='yes'", S_OK, InstructionContinue,
-         "{bin}|{child} {dir}\\0.txt"},
-        {"Program='{name}\\..\\task_child.exe' Arguments='  \"{dir}\\1.txt\"  ' "
+        {pStart, "", "Program='task_child.exe' Arguments='{dir}\\r.txt' Wait='yes'",
+         "continue r.txt={bin}|{child} {dir}\\r.txt"},
+        {pStart, "",
+         "Program='{name}\\..\\task_child.exe' Arguments='  \"{dir}\\r.txt\"  ' "
          "WorkingDirectory='{dir}' Wait='YES' TimeoutSeconds='600' Then='stop'",
-         S_OK, InstructionStop, "{dir}|{child}   \"{dir}\\1.txt\"  "},
-        // The child waits for the event, which is set only at the end.
-        {"Program='task_child.exe' Arguments='{dir}\\2.txt {event}' Then='continue'", S_OK,
-         InstructionContinue, "{bin}|{child} {dir}\\2.txt {event}"},
-        {"Program='task_child.exe' Arguments='{dir}\\3.txt {event}' Wait='yes' TimeoutSeconds='1'",
-         HRESULT_FROM_WIN32(ERROR_TIMEOUT), InstructionContinue,
-         "{bin}|{child} {dir}\\3.txt {event}"},
+         "stop r.txt={dir}|{child}   \"{dir}\\r.txt\"  "},
+        {pStart, "", "Program='task_child.exe' Arguments='{dir}\\r.txt {event}' Then='continue'",
+         "continue r.txt={bin}|{child} {dir}\\r.txt {event}"},
+        {pStart, "",
+         "Program='task_child.exe' Arguments='{dir}\\r.txt {event}' Wait='yes' TimeoutSeconds='1'",
+         "0x800705B4 r.txt={bin}|{child} {dir}\\r.txt {event}"},
         // Missing: not reported as a bad working directory, its own folder.
-        {"Program='missing.exe'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), InstructionContinue,
-         nullptr},
-        {"Program='{name}\\none\\task_child.exe' Arguments='{dir}\\5.txt'",
-         HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), InstructionContinue, nullptr},
-        {"Program='' Arguments='{dir}\\6.txt'", E_INVALIDARG, InstructionContinue, nullptr},
-        {"Program='task_child.exe' TimeoutSeconds='1000000'", E_INVALIDARG, InstructionContinue,
-         nullptr},
+        {pStart, "", "Program='missing.exe'", "0x80070002"},
+        {pStart, "", "Program='{name}\\none\\task_child.exe' Arguments='{dir}\\r.txt'",
+         "0x80070003"},
+        {pStart, "", "Program='' Arguments='{dir}\\r.txt'", "0x80070057"},
+        {pStart, "", "Program='task_child.exe' TimeoutSeconds='1000000'", "0x80070057"},
+        {pApply, szOld + std::string(szStaged), szLive,
+         "reload update\\Config.xml=<none> live\\Config.xml=new"},
+        {pApply, szOld, szLive, "continue"},
+        // Only the exact name: an updater renames a file once it is complete.
+        {pApply, szOld + std::string(" update\\Config.xml.new=new update\\~Config.xml=new"), szLive,
+         "continue"},
+        {pApply, szOld + std::string(" update\\Next.xml=new") + szStaged,
+         "Staging='{name}\\update' File='Next.xml' Target='{name}/live/Config.xml'",
+         "reload update\\Next.xml=<none> live\\Config.xml=new"},
+        {pApply, szOld + std::string(szStaged),
+         "Staging='{dir}\\none' Target='{dir}\\live\\Config.xml'", "continue"},
+        {pApply, szOld + std::string(szStaged),
+         "Staging='{dir}\\update' Target='{dir}\\none\\Config.xml'", "0x80070003"},
+        {pApply, szOld + std::string(szStaged), "Target='{dir}\\live\\Config.xml'", "0x80070057"},
+        {pCheck, "a.txt=a sub\\b.dll=b", "Files='{name}\\a.txt' Quiet='yes'", "continue"},
+        {pCheck, "a.txt=a sub\\b.dll=b", "Files=' {name}\\a.txt ;{dir}\\sub\\b.dll;; {dir}\\sub '",
+         "continue"},
+        {pCheck, "a.txt=a", "Files='{name}\\a.txt;{name}\\b.dll' Quiet='Yes'", "stop"},
+        {pCheck, "", "Files=' ; ' Quiet='yes'", "continue"},
+        {pCheck, "a.txt=a", "Files='{name}\\a.txt' Quiet='perhaps'", "0x80070057"},
+        {pCheck, "a.txt=a", "Files='{name}\\gone.dll; {name}\\a.txt'",
+         szOne + std::string("{dir}\\gone.dll\n\nPlease reinstall the casino.")},
+        {pCheck, "a.txt=a", "Files='{name}\\gone.dll;{name}\\a.txt;{dir}\\gone'",
+         szMore + std::string("{dir}\\gone.dll\n{dir}\\gone\n\nPlease reinstall the casino.")},
     };
-    for (size_t i = 0; i < std::size(cases); ++i)
+    for (const auto& c : cases)
     {
-        const auto& c = cases[i];
-        const CAnswer answer =
-            RunTask(CLSID_StartProgramTask, Fill(c.pszAttributes, scratch, keys));
-        EXPECT_EQ(c.hrRun, answer.hrRun) << c.pszAttributes;
-        EXPECT_EQ(c.eInstruction, answer.eInstruction) << c.pszAttributes;
-        const std::string file = std::to_string(i) + ".txt";
-        for (int iTry = 0; c.pszReport && iTry < 1200 && scratch.Read(file) == "<none>"; ++iTry)
-            ::Sleep(50);
-        EXPECT_EQ(c.pszReport ? Fill(c.pszReport, scratch, keys) : "<none>", scratch.Read(file))
-            << c.pszAttributes;
+        const CScratchFolder scratch(bin);
+        const auto fill = [&](std::string text)
+        {
+            const std::pair<std::string, std::string> keys[] = {
+                {"{name}", scratch.Name()},
+                {"{dir}", scratch.Folder()},
+                {"{event}", event},
+                {"{bin}", bin.substr(0, bin.size() - 1)},
+                {"{child}", "\"" + bin + "task_child.exe\""}};
+            for (const auto& key : keys)
+            {
+                for (size_t i = text.find(key.first); i != std::string::npos;
+                     i = text.find(key.first, i))
+                    text.replace(i, key.first.size(), key.second);
+            }
+            return text;
+        };
+        std::map<std::string, std::string> before;
+        std::istringstream files(c.files);
+        for (std::string file; files >> file;)
+        {
+            const std::string name = file.substr(0, file.find('=')),
+                              bytes = file.substr(name.size() + 1);
+            scratch.Write(name, before[name] = bytes == "new" ? strNew : bytes);
+        }
+        const std::string attributes = fill(c.pszAttributes), expected = fill(c.expected);
+        const std::string answer = RunWithBox(*c.pclsid, attributes);
+        // A program started without waiting writes its file when it can.
+        std::string outcome = answer + Changes(scratch, before);
+        for (int iTry = 0; iTry < 600 && outcome != expected; ++iTry, ::Sleep(100))
+            outcome = answer + Changes(scratch, before);
+        EXPECT_EQ(expected, outcome) << attributes;
     }
     ::SetEvent(hRelease);
     ::CloseHandle(hRelease);
 
     // A mistyped element is not skipped silently: the trace says what is wrong.
     CDebugOutputCapture capture;
-    EXPECT_EQ(E_INVALIDARG, RunTask(CLSID_StartProgramTask, "Program='x' Then='halt'").hrRun);
+    RunTask(*pStart, "Program='x' Then='halt'");
     EXPECT_EQ("StartProgram: Then=\"halt\" is not one of: continue, stop\n",
               capture.Records().empty() ? "" : capture.Records()[0]);
-}
-
-TEST_F(SampleTasks, ApplyStagedConfig)
-{
-    // Plain or scrambled, the bytes travel as they are.
-    const std::string strNew("\x81\x00\r\nscrambled\xff", 14), strOld = "<Config><Run/></Config>";
-    const char szToLive[] = "Staging='{dir}\\update' Target='{dir}\\live\\Config.xml'";
-    const struct
-    {
-        std::vector<std::string> staged; // in {dir}\update; the first is the one to take
-        const char* pszAttributes;
-        HRESULT hrRun;
-        TaskInstruction eInstruction;
-    } cases[] = {
-        {{"Config.xml"}, szToLive, S_OK, InstructionReload},
-        {{}, szToLive, S_OK, InstructionContinue},
-        {{"Config.xml.new", "Config.xml.tmp", "~Config.xml"}, szToLive, S_OK, InstructionContinue},
-        {{"Next.xml", "Config.xml"},
-         "Staging='{name}\\update' File='Next.xml' Target='{name}/live/Config.xml'",
-         S_OK,
-         InstructionReload},
-        {{"Config.xml"},
-         "Staging='{dir}\\none' Target='{dir}\\live\\Config.xml'",
-         S_OK,
-         InstructionContinue},
-        {{"Config.xml"},
-         "Staging='{dir}\\update' Target='{dir}\\none\\Config.xml'",
-         HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
-         InstructionContinue},
-        {{"Config.xml"}, "Target='{dir}\\live\\Config.xml'", E_INVALIDARG, InstructionContinue},
-    };
-    for (const auto& c : cases)
-    {
-        const CScratchFolder scratch(GetBinFolder());
-        scratch.Write("live\\Config.xml", strOld);
-        for (const std::string& staged : c.staged)
-            scratch.Write("update\\" + staged, strNew);
-        const CAnswer answer = RunTask(CLSID_ApplyStagedConfigTask, Fill(c.pszAttributes, scratch));
-        EXPECT_EQ(c.hrRun, answer.hrRun) << c.pszAttributes;
-        EXPECT_EQ(c.eInstruction, answer.eInstruction) << c.pszAttributes;
-        const bool fMoved = c.eInstruction == InstructionReload;
-        EXPECT_EQ(fMoved ? strNew : strOld, scratch.Read("live\\Config.xml")) << c.pszAttributes;
-        for (size_t i = 0; i < c.staged.size(); ++i)
-            EXPECT_EQ(fMoved && i == 0 ? "<none>" : strNew, scratch.Read("update\\" + c.staged[i]))
-                << c.pszAttributes << " " << i;
-    }
-}
-
-TEST_F(SampleTasks, CheckFilesAndStayingLoaded)
-{
-    const CScratchFolder scratch(GetBinFolder());
-    scratch.Write("a.txt", "a");
-    scratch.Write("sub\\b.dll", "b");
-    const char szOne[] = "Casino: The casino cannot start because a file it needs is missing:\n\n";
-    const char szMore[] = "Casino: The casino cannot start because files it needs are missing:\n\n";
-    const char szEnd[] = "\nPlease reinstall the casino.";
-    const struct
-    {
-        const char* pszAttributes;
-        HRESULT hrRun;
-        TaskInstruction eInstruction;
-        std::string box;
-    } cases[] = {
-        {"Files='{name}\\a.txt' Quiet='yes'", S_OK, InstructionContinue, ""},
-        {"Files=' {name}\\a.txt ;{dir}\\sub\\b.dll;; {dir}\\sub '", S_OK, InstructionContinue, ""},
-        {"Files='{name}\\a.txt;{name}\\b.dll' Quiet='Yes'", S_OK, InstructionStop, ""},
-        {"Files=' ; ' Quiet='yes'", S_OK, InstructionContinue, ""},
-        {"Files='{name}\\a.txt' Quiet='perhaps'", E_INVALIDARG, InstructionContinue, ""},
-        {"Files='{name}\\gone.dll; {name}\\a.txt'", S_OK, InstructionStop,
-         szOne + std::string("{dir}\\gone.dll\n") + szEnd},
-        {"Files='{name}\\gone.dll;{name}\\a.txt;{dir}\\gone'", S_OK, InstructionStop,
-         szMore + std::string("{dir}\\gone.dll\n{dir}\\gone\n") + szEnd},
-    };
-    for (const auto& c : cases)
-    {
-        const auto answer = RunWithBox(CLSID_CheckFilesTask, Fill(c.pszAttributes, scratch));
-        EXPECT_EQ(c.hrRun, answer.first.hrRun) << c.pszAttributes;
-        EXPECT_EQ(c.eInstruction, answer.first.eInstruction) << c.pszAttributes;
-        EXPECT_EQ(Fill(c.box, scratch), answer.second) << c.pszAttributes;
-    }
 
     // A reload frees unused libraries; a sample task built with mingw's static
     // runtime stays, since each unload would leak a TLS slot of that runtime
     // and a thousand reloads would abort the launcher.
-    RunTask(CLSID_StartProgramTask, "");
-    RunTask(CLSID_ApplyStagedConfigTask, "");
     ::CoFreeUnusedLibraries();
     for (const char* pszDll : {"StartProgram.dll", "ApplyStagedConfig.dll", "CheckFiles.dll"})
         EXPECT_NE(nullptr, ::GetModuleHandleA(pszDll)) << pszDll;

@@ -25,7 +25,7 @@ struct CTextCase
     const char* pszExpected;
 };
 
-const CTextCase lookups[] = {
+const std::vector<CTextCase> lookups = {
     {0, "client.exe", ""},
     {0, "client.exe %ResourceRoot%=D:\\Card Data", "D:\\Card"},
     {0, "client.exe %ResourceRoot%=\"D:\\Card Data\" -x", "D:\\Card Data"},
@@ -52,7 +52,7 @@ const CTextCase lookups[] = {
     {0, "x.exe %ResourceRoot%=\x83", "\x83"}, // a lead byte alone at the very end
 };
 
-const CTextCase keys[] = {
+const std::vector<CTextCase> keys = {
     {0, "\"D:\\Program Files\\Card Room\\bin\\client.exe\" %ResourceRoot%=\"D:\\Card Data\"",
      "d:_program_files_card_room_bin"},
     {0, "D:/Games/Club/client.exe", "d:_games_club"},
@@ -79,76 +79,56 @@ const CTextCase keys[] = {
     {0, "AB\x83", "ab\x83"},
 };
 
-// Two pages, the second without access: Place() puts a text so that its
-// terminating zero is the first page's last byte.
-class CGuardedText
-{
-public:
-    CGuardedText()
-        : m_pb(static_cast<char*>(
-              ::VirtualAlloc(nullptr, 2 * cbPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)))
-    {
-        DWORD dwOld = 0;
-        ::VirtualProtect(m_pb + cbPage, cbPage, PAGE_NOACCESS, &dwOld);
-    }
-    ~CGuardedText() { ::VirtualFree(m_pb, 0, MEM_RELEASE); }
-    bool GuardIsInPlace() const { return ::IsBadReadPtr(m_pb + cbPage, 1) != FALSE; }
-    const char* Place(const char* psz)
-    {
-        const size_t cb = std::strlen(psz) + 1;
-        return static_cast<const char*>(std::memcpy(m_pb + cbPage - cb, psz, cb));
-    }
-
-private:
-    static const size_t cbPage = 4096;
-    char* m_pb;
+// The configuration path from a root and from the launcher's path without one.
+const std::vector<CTextCase> roots = {
+    {0, "D:\\Data", "D:\\Data\\bin\\Config.xml"},
+    {0, "D:\\Data\\", "D:\\Data\\\\bin\\Config.xml"},
+    {0, "rel/dir", "rel/dir\\bin\\Config.xml"},
+};
+const std::vector<CTextCase> launchers = {
+    {0, "D:\\Games\\Club\\bin\\client.exe", "D:\\Games\\Club\\bin/../\\bin\\Config.xml"},
+    {0, "client.exe", "./../\\bin\\Config.xml"},
+    {932, "C:\\" SO "\\client" SO, "C:\\" SO "/../\\bin\\Config.xml"},
 };
 
-template <class TCase> bool Holds(const TCase& c)
+// The text copied so that its terminating zero is the last byte before a page
+// without access.
+const char* AtPageEnd(const char* psz)
 {
-    return c.nCodePage == 0 || c.nCodePage == ::GetACP();
+    static char* const pbPages = []
+    {
+        char* pb = static_cast<char*>(::VirtualAlloc(nullptr, 8192, MEM_COMMIT, PAGE_READWRITE));
+        DWORD dwOld = 0;
+        ::VirtualProtect(pb + 4096, 4096, PAGE_NOACCESS, &dwOld);
+        return pb;
+    }();
+    const size_t cb = std::strlen(psz) + 1;
+    return static_cast<const char*>(std::memcpy(pbPages + 4096 - cb, psz, cb));
 }
+
 } // namespace
 
 TEST(LaunchPaths, TablesInTheActiveCodePage)
 {
     const char* pszCodePage = std::getenv("OSTRELIN_CODE_PAGE");
     ASSERT_EQ(pszCodePage ? std::strtoul(pszCodePage, nullptr, 10) : ::GetACP(), ::GetACP());
-    CGuardedText guarded;
-    ASSERT_TRUE(guarded.GuardIsInPlace());
-    for (const CTextCase& c : lookups)
-    {
-        if (!Holds(c))
-            continue;
-        EXPECT_STREQ(c.pszExpected,
-                     FindCommandLineArgument(guarded.Place(c.pszInput), "%ResourceRoot%"))
-            << c.pszInput;
-    }
-    for (const CTextCase& c : keys)
-    {
-        if (!Holds(c))
-            continue;
-        EXPECT_STREQ(c.pszExpected, MakeInstanceKey(guarded.Place(c.pszInput))) << c.pszInput;
-    }
-
-    const struct
-    {
-        UINT nCodePage;
-        const char *pszRoot, *pszModulePath, *pszExpected;
-    } paths[] = {
-        {0, "D:\\Data", "", "D:\\Data\\bin\\Config.xml"},
-        {0, "D:\\Data\\", "", "D:\\Data\\\\bin\\Config.xml"},
-        {0, "rel/dir", "", "rel/dir\\bin\\Config.xml"},
-        {0, "", "D:\\Games\\Club\\bin\\client.exe", "D:\\Games\\Club\\bin/../\\bin\\Config.xml"},
-        {0, "", "client.exe", "./../\\bin\\Config.xml"},
-        {932, "", "C:\\" SO "\\client" SO, "C:\\" SO "/../\\bin\\Config.xml"},
+    ASSERT_TRUE(::IsBadReadPtr(AtPageEnd("") + 1, 1));
+    const std::pair<const std::vector<CTextCase>*, CText (*)(const char*)> tables[] = {
+        {&lookups,
+         [](const char* psz) { return FindCommandLineArgument(AtPageEnd(psz), "%ResourceRoot%"); }},
+        {&keys, [](const char* psz) { return MakeInstanceKey(AtPageEnd(psz)); }},
+        {&roots, [](const char* psz) { return ResolveConfigPathFrom(psz, CText()); }},
+        {&launchers, [](const char* psz) { return ResolveConfigPathFrom(CText(), psz); }},
     };
-    for (const auto& c : paths)
+    for (const auto& table : tables)
     {
-        if (!Holds(c))
-            continue;
-        EXPECT_STREQ(c.pszExpected, ResolveConfigPathFrom(c.pszRoot, c.pszModulePath))
-            << c.pszRoot << " " << c.pszModulePath;
+        for (const CTextCase& c : *table.first)
+        {
+            if (c.nCodePage == 0 || c.nCodePage == ::GetACP())
+            {
+                EXPECT_STREQ(c.pszExpected, table.second(c.pszInput)) << c.pszInput;
+            }
+        }
     }
 }
 

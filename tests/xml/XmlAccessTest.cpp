@@ -71,42 +71,42 @@ TEST_F(ComTest, XmlAccess)
         return std::to_string(V_VT(&var)) +
                (V_VT(&var) == VT_I4 ? " " + std::to_string(V_I4(&var)) : "");
     };
-    const std::pair<std::function<std::string()>, std::string> cases[] = {
-        {[&] { return NameOf(root.SelectSingleElement("Run")); }, "Run"},
-        {[&] { return NameOf(root.SelectSingleElement("Nothing")); }, "-"},
-        {[&] { return NameOf(root.SelectSingleElement("Run/C")); }, "C"},
-        {[&] { return NameOf(root.SelectSingleElement("@Missing")); }, "-"},
-        {[&] { return NameOf(root.SelectSingleElement("Run/A/@CLSID")); },
-         kNoElement + kSource + kQuery},
-        {[&] { return NameOf(root.SelectSingleElement("Text/text()")); },
-         kNoElement + kSource + kQuery},
+    const auto select = [&](const char* pszXPath)
+    { return NameOf(root.SelectSingleElement(pszXPath)); };
+    {
+        CDebugOutputCapture capture; // absence traces nothing
+        EXPECT_EQ("Run-C-",
+                  select("Run") + select("Nothing") + select("Run/C") + select("@Missing"));
         // The blanks are no nodes, the comment is.
-        {[&] { return std::to_string(tasks.GetLength()); }, "4"},
-        {[&] { return NameOf(tasks.GetItem(1)) + NameOf(tasks.GetItem(3)); }, "BC"},
-        {[&] { return NameOf(tasks.GetItem(4)) + NameOf(tasks.GetItem(-1)); }, "--"},
-        {[&] { return NameOf(tasks.GetItem(2)); }, kNoElement + kHeader + kQuery},
+        EXPECT_EQ("4BC--", std::to_string(tasks.GetLength()) + NameOf(tasks.GetItem(1)) +
+                               NameOf(tasks.GetItem(3)) + NameOf(tasks.GetItem(4)) +
+                               NameOf(tasks.GetItem(-1)));
         // Values pass through the ANSI code page.
-        {[&] { return Attribute(task, "CLSID"); }, "{x}"},
-        {[&] { return Attribute(task, "Missing"); }, "default (default)"},
-        {[&] { return Attribute(task, "Empty"); }, ""},
-        {[&] { return Attribute(task, "Foreign"); }, "a?b"},
-        {[&] { return Attribute(task, "Accent"); }, "\xE9"},
-        {[&] { return Attribute(task, "Latin"); }, "caf\xE9"},
-        {[&] { return Attribute(task, nullptr); }, "default (default)"},
-        {[&] { return variant("Missing") + ", " + variant("CLSID"); }, "3 7, 8"},
+        const std::pair<const char*, const char*> attributes[] = {
+            {"CLSID", "{x}"},    {"Missing", "default (default)"},
+            {"Empty", ""},       {nullptr, "default (default)"},
+            {"Foreign", "a?b"},  {"Accent", "\xE9"},
+            {"Latin", "caf\xE9"}};
+        for (const auto& a : attributes)
+            EXPECT_EQ(a.second, Attribute(task, a.first)) << a.second;
+        EXPECT_EQ("3 7, 8", variant("Missing") + ", " + variant("CLSID"));
+        EXPECT_EQ(std::vector<std::string>(), capture.Records());
+    }
+    const std::string kEmpty = "0x80004003 core/CoreXML.cpp E_POINTER";
+    const std::pair<std::function<std::string()>, std::string> cases[] = {
+        {[&] { return select("Run/A/@CLSID"); }, kNoElement + kSource + kQuery},
+        {[&] { return select("Text/text()"); }, kNoElement + kSource + kQuery},
+        {[&] { return NameOf(tasks.GetItem(2)); }, kNoElement + kHeader + kQuery},
         // A DOM that fails, or runs out of memory, while reading: the default.
         {[&] { return WithGetAttribute(root, reinterpret_cast<void*>(&FailGetAttribute)); },
          "default (default)"},
         {[&] { return WithGetAttribute(root, reinterpret_cast<void*>(&ThrowFromGetAttribute)); },
          "default (default) | DoGetAttribute() failed: CLSID"},
         // Every operation on an empty wrapper.
-        {[&] { return NameOf(none.SelectSingleElement("Run")); },
-         "0x80004003 core/CoreXML.cpp E_POINTER"},
-        {[&] { return std::to_string(!none.GetChildNodes()); },
-         "0x80004003 core/CoreXML.cpp E_POINTER"},
-        {[&] { return std::to_string(none.DoGetAttribute(varValue, "CLSID")); },
-         "0x80004003 core/CoreXML.cpp E_POINTER"},
-        {[&] { return Attribute(none, "CLSID"); }, "0x80004003 core/CoreXML.cpp E_POINTER"},
+        {[&] { return NameOf(none.SelectSingleElement("Run")); }, kEmpty},
+        {[&] { return std::to_string(!none.GetChildNodes()); }, kEmpty},
+        {[&] { return std::to_string(none.DoGetAttribute(varValue, "CLSID")); }, kEmpty},
+        {[&] { return Attribute(none, "CLSID"); }, kEmpty},
         {[&] { return std::to_string(noList.GetLength()); },
          "0x80004003 core/include/CoreXML.h E_POINTER"},
         {[&] { return NameOf(noList.GetItem(0)); }, "0x80004003 core/include/CoreXML.h E_POINTER"},
