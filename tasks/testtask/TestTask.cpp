@@ -74,36 +74,27 @@ DWORD CountHandles()
     return cHandles;
 }
 
-// Owns the overlap mutex for the duration of Run, when it got it.
-class COverlapGuard
+// Owns the overlap mutex while Run runs, when it got it; WAIT_TIMEOUT when
+// someone else held it.
+struct COverlapGuard
 {
-public:
     explicit COverlapGuard(const std::wstring& strName)
+        : hMutex(strName.empty() ? nullptr : CreateMutexW(nullptr, FALSE, strName.c_str())),
+          dwWait(hMutex ? WaitForSingleObject(hMutex, 0) : WAIT_FAILED)
     {
-        if (strName.empty())
-            return;
-        m_hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
-        if (!m_hMutex)
-            return;
-        const DWORD dwWait = WaitForSingleObject(m_hMutex, 0);
-        m_fOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
-        m_fOverlap = dwWait == WAIT_TIMEOUT;
     }
     ~COverlapGuard()
     {
-        if (m_fOwned)
-            ReleaseMutex(m_hMutex);
-        if (m_hMutex)
-            CloseHandle(m_hMutex);
+        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED)
+            ReleaseMutex(hMutex);
+        if (hMutex)
+            CloseHandle(hMutex);
     }
     COverlapGuard(const COverlapGuard&) = delete;
     COverlapGuard& operator=(const COverlapGuard&) = delete;
 
-    bool m_fOverlap = false;
-
-private:
-    HANDLE m_hMutex = nullptr;
-    bool m_fOwned = false;
+    const HANDLE hMutex;
+    const DWORD dwWait;
 };
 } // namespace
 
@@ -196,7 +187,7 @@ class CTestTask : public CTaskBase
         }
         if (m_fTimestamp)
             strLine += " qpc=" + strEntered;
-        if (overlap.m_fOverlap)
+        if (overlap.dwWait == WAIT_TIMEOUT)
             strLine += " overlap";
         AppendLine(m_strLog, strLine);
 

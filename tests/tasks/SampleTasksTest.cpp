@@ -4,7 +4,6 @@
 #include "ApplyStagedConfigClsid.h"
 #include "CheckFilesClsid.h"
 #include "StartProgramClsid.h"
-#include "TaskPaths.h"
 
 #include "DebugOutputCapture.h"
 #include "MessageBoxFinder.h"
@@ -77,30 +76,6 @@ std::string Changes(const CScratchFolder& scratch, const std::map<std::string, s
 }
 } // namespace
 
-TEST(TaskPaths, RelativePathsStartAtTheConfigFolder)
-{
-    ::SetEnvironmentVariableW(L"OSTRELIN_TASKS_TEST", L"E:\\Env");
-    const wchar_t szConfig[] = L"C:\\Club\\bin\\Config.xml";
-    const struct
-    {
-        const wchar_t *pszConfigPath, *pszPath, *pszExpected;
-    } cases[] = {
-        {szConfig, L"..\\update", L"C:\\Club\\update"},
-        {szConfig, L"Casino.exe", L"C:\\Club\\bin\\Casino.exe"},
-        {L"C:\\Club\\bin/../\\bin\\Config.xml", L"client/Casino.exe",
-         L"C:\\Club\\bin\\client\\Casino.exe"}, // a root without %ResourceRoot%
-        {szConfig, L"D:\\Other\\.\\x.exe", L"D:\\Other\\x.exe"},
-        {szConfig, L"\\\\server\\share\\a", L"\\\\server\\share\\a"},
-        {szConfig, L"%OSTRELIN_TASKS_TEST%\\a", L"E:\\Env\\a"},
-        {szConfig, L"%OSTRELIN_TASKS_TEST%", L"E:\\Env"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.pszExpected, ResolveTaskPathFrom(c.pszConfigPath, c.pszPath)) << c.pszPath;
-    // Without %ResourceRoot% the launcher reads the Config.xml of its own folder.
-    const std::string bin = GetBinFolder() + "Config.xml";
-    EXPECT_EQ(std::wstring(bin.begin(), bin.end()), GetLiveConfigPath());
-}
-
 TEST_F(ComTest, SampleTasks)
 {
     const CLSID *pStart = &CLSID_StartProgramTask, *pApply = &CLSID_ApplyStagedConfigTask,
@@ -108,6 +83,7 @@ TEST_F(ComTest, SampleTasks)
     const std::string bin = GetBinFolder();
     const std::string event = "OstrelinTaskChild" + std::to_string(::GetCurrentProcessId());
     const HANDLE hRelease = ::CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+    ::SetEnvironmentVariableA("OSTRELIN_TASKS_BIN", bin.c_str());
     const char szLive[] = "Staging='{dir}\\update' Target='{dir}\\live\\Config.xml'";
     const char szOld[] = "live\\Config.xml=old", szStaged[] = " update\\Config.xml=new";
     const char szOne[] =
@@ -135,6 +111,11 @@ TEST_F(ComTest, SampleTasks)
         {pStart, "",
          "Program='task_child.exe' Arguments='{dir}\\r.txt {event}' Wait='yes' TimeoutSeconds='1'",
          "0x800705B4 r.txt={bin}|{child} {dir}\\r.txt {event}"},
+        // Paths expand environment variables; arguments are passed on as written.
+        {pStart, "",
+         "Program='%OSTRELIN_TASKS_BIN%task_child.exe' Arguments='{dir}\\r.txt {event} "
+         "%OSTRELIN_TASKS_BIN%'",
+         "continue r.txt={bin}|{child} {dir}\\r.txt {event} %OSTRELIN_TASKS_BIN%"},
         // Missing: not reported as a bad working directory, its own folder.
         {pStart, "", "Program='missing.exe'", "0x80070002"},
         {pStart, "", "Program='{name}\\none\\task_child.exe' Arguments='{dir}\\r.txt'",

@@ -1,6 +1,6 @@
 // Started by the StartProgram tests: task_child OUTFILE [EVENT]. Writes
 // "<current directory>|<command line>" to OUTFILE, complete once it appears,
-// then waits for the named event, if one is given.
+// then waits for the named event, if one is given (a minute at most).
 #include <windows.h>
 
 #include <fstream>
@@ -14,6 +14,6 @@ int main(int argc, char** argv)
     std::ofstream(temp, std::ios::binary) << szFolder << "|" << ::GetCommandLineA();
     ::MoveFileA(temp.c_str(), argv[argc > 1 ? 1 : 0]);
     if (argc > 2)
-        ::WaitForSingleObject(::CreateEventA(nullptr, TRUE, FALSE, argv[2]), INFINITE);
+        ::WaitForSingleObject(::CreateEventA(nullptr, TRUE, FALSE, argv[2]), 60000);
     return 0;
 }
