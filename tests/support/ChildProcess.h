@@ -1,47 +1,29 @@
-// A program of the build's bin folder with a pipe for its output.
+// A program of the build's bin folder, its output read through a pipe.
 #pragma once
 
 #include "TestPaths.h"
 
+#include <cstdio>
 #include <utility>
 
 class CChildProcess
 {
 public:
     CChildProcess(const std::string& program, const std::string& arguments)
-        : m_commandLine("\"" + GetBinFolder() + program + "\" " + arguments)
+        : m_commandLine("\"\"" + GetBinFolder() + program + "\" " + arguments + "\"")
     {
     }
 
-    // Runs it to its end: its exit code and its output (~0 and none when it
-    // could not start).
+    // Runs it to its end (through cmd.exe): its exit code and its output.
     std::pair<DWORD, std::string> Finish()
     {
         std::pair<DWORD, std::string> result(~0u, "");
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE hRead = nullptr, hWrite = nullptr;
-        ::CreatePipe(&hRead, &hWrite, &inherit, 0);
-        ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = hWrite;
-        startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-        PROCESS_INFORMATION process{};
-        const BOOL fStarted = ::CreateProcessA(nullptr, &m_commandLine[0], nullptr, nullptr, TRUE,
-                                               0, nullptr, nullptr, &startup, &process);
-        ::CloseHandle(hWrite);
+        FILE* const pPipe = ::_popen(m_commandLine.c_str(), "rb");
         char buffer[4096];
-        DWORD cbRead = 0;
-        while (fStarted && ::ReadFile(hRead, buffer, sizeof buffer, &cbRead, nullptr) && cbRead > 0)
-            result.second.append(buffer, cbRead);
-        ::CloseHandle(hRead);
-        if (!fStarted)
-            return result;
-        ::WaitForSingleObject(process.hProcess, INFINITE);
-        ::GetExitCodeProcess(process.hProcess, &result.first);
-        ::CloseHandle(process.hProcess);
-        ::CloseHandle(process.hThread);
+        for (size_t cb = 0; pPipe && (cb = std::fread(buffer, 1, sizeof buffer, pPipe)) > 0;)
+            result.second.append(buffer, cb);
+        if (pPipe)
+            result.first = static_cast<DWORD>(::_pclose(pPipe));
         return result;
     }
 

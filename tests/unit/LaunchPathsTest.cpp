@@ -31,7 +31,6 @@ const std::vector<CTextCase> lookups = {
     {0, "client.exe %ResourceRoot%=\"D:\\Card Data\" -x", "D:\\Card Data"},
     {0, "client.exe %ResourceRoot%='D:\\Card Data' -x", "D:\\Card Data"},
     {0, "client.exe %ResourceRoot%=\"D:\\Card Data -x", ""},
-    {0, "client.exe %ResourceRoot%='D:\\Card Data -x", ""},
     {0, "client.exe %ResourceRoot%=", ""},
     {0, "client.exe %ResourceRoot%=\"\" -x", ""},
     {0, "client.exe %ResourceRoot%", ""},

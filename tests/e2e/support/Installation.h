@@ -1,17 +1,7 @@
 // An installation of the launcher laid out as on a user's machine, in a fresh
-// temporary folder, and runs of its launcher under a debug session.
-//
-//   CInstallation inst("club");              // <temp>\...\club\bin\Ostrelin.exe
-//   inst.WriteConfig(szEmptyRunConfig);      // <root>\bin\Config.xml
-//   CSessionResult result = inst.Run();                       // "<exe>"
-//   CSessionResult result = inst.Run(inst.RootArgument());    // "<exe>" %ResourceRoot%="<root>"
-//   result.records, result.boxes, result.exitCode
-//
-//   auto run = inst.Start(...);  // in the background: run.wait_for(...), run.get()
-//
-// Every test that starts the launcher meets its fixed-name mutexes, which are
-// one namespace per Wine prefix: give it PROPERTIES RESOURCE_LOCK
-// ostrelin_named_mutexes in ostrelin_add_gtest.
+// temporary folder, and runs of its launcher under a debug session. A test that
+// starts the launcher meets its fixed-name mutexes, one namespace per Wine
+// prefix: give it PROPERTIES RESOURCE_LOCK ostrelin_named_mutexes.
 #pragma once
 
 #include "DebugSession.h"

@@ -1,0 +1,254 @@
+// The configuration layer against the platform DOM: CXMLDoc::FromURL on files
+// as installations have them and on files it must refuse; selections, child
+// lists and attributes of a loaded configuration, where absence gives an empty
+// wrapper or the default and a node that is no element raises.
+#include "ConfigScramble.h"
+#include "XmlTestSupport.h"
+
+#include <cstdio>
+#include <functional>
+#include <thread>
+#include <vector>
+
+extern "C" const unsigned g_cElementSlots, g_iGetAttributeSlot;
+
+namespace
+{
+// The value the action gives, or the status, file and expression of the error
+// it raised; then each record it traced before that error's Thrown record.
+std::string Outcome(const std::function<std::string()>& action)
+{
+    CDebugOutputCapture capture;
+    std::string result;
+    size_t cThrown = 0;
+    try
+    {
+        result = action();
+    }
+    catch (const CCOMError& error)
+    {
+        char szStatus[16];
+        std::snprintf(szStatus, sizeof szStatus, "0x%08X ",
+                      static_cast<unsigned>(error.GetHResult()));
+        result = szStatus + std::string(error.GetPlace().file) + " " + error.GetExpression();
+        cThrown = 1;
+        EXPECT_TRUE(!capture.Records().empty() &&
+                    capture.Records().back().find("): Thrown: HRESULT: ") != std::string::npos)
+            << result;
+    }
+    for (size_t i = 0; i + cThrown < capture.Records().size(); ++i)
+        result += " | " + capture.Records()[i];
+    return result;
+}
+
+// The element's name, or "-" for an empty one.
+std::string NameOf(const CXMLElement& element)
+{
+    CComBSTR strName;
+    if (!element || FAILED(element.pif()->get_nodeName(strName.AcceptHere())))
+        return "-";
+    return TextFromWide(strName, strName.Length()).GetString();
+}
+
+std::string Utf16LeWithBom(const wchar_t* pwsz)
+{
+    std::string strBytes("\xFF\xFE");
+    for (; *pwsz != L'\0'; ++pwsz)
+        strBytes += {static_cast<char>(*pwsz & 0xFF), static_cast<char>(*pwsz >> 8)};
+    return strBytes;
+}
+
+const std::string kXml = "<Config V=\"caf\xC3\xA9\"><Run/></Config>";
+const char* const kLoaded = "Config caf\xE9"; // V in code page 1252
+const char* const kOpen = "0x80070002 core/CoreXML.cpp hRes | ---->\tCXMLDoc::FromURL() problem ";
+const char* const kTooLarge = "core/CoreXML.cpp HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)";
+const DWORD nNoWriter = ~0u;
+
+const char* const kSource = "core/CoreXML.cpp ";
+const char* const kHeader = "core/include/CoreXML.h ";
+const std::string kNoElement = "0x80004002 ";
+const char* const kQuery = "pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes )";
+
+// Blanks between the elements, a comment among the tasks, attributes with a
+// character code page 1252 lacks (U+4E2D) or has only precomposed (e U+0301).
+const char* const kConfig = "<Config CLSID=\"root\">\n  <Run>\n"
+                            "    <A CLSID=\"{x}\" Empty=\"\" Foreign=\"a&#x4E2D;b\"\n"
+                            "       Accent=\"e&#x301;\" Latin=\"caf&#xE9;\"/>\n"
+                            "    <B/>\n    <!-- switched off -->\n    <C/>\n"
+                            "  </Run>\n  <Text>some text</Text>\n</Config>\n";
+
+// The attribute's value, marked when it is the default.
+std::string Attribute(const CXMLElement& element, const char* pszName)
+{
+    bool fFound = false;
+    const CText strValue = element.GetAttribute(pszName, "default", &fFound);
+    return strValue.GetString() + std::string(fFound ? "" : " (default)");
+}
+
+HRESULT STDMETHODCALLTYPE FailGetAttribute(void*, void*, void*)
+{
+    return E_UNEXPECTED;
+}
+
+HRESULT STDMETHODCALLTYPE ThrowFromGetAttribute(void*, void*, void*)
+{
+    AtlThrow(E_OUTOFMEMORY);
+}
+
+// The element answers getAttribute through a copy of its method table.
+std::string WithGetAttribute(const CXMLElement& element, void* pfnStandIn)
+{
+    void*** const ppTable = reinterpret_cast<void***>(element.pif());
+    void** const pOriginal = *ppTable;
+    std::vector<void*> table(pOriginal, pOriginal + g_cElementSlots);
+    table[g_iGetAttributeSlot] = pfnStandIn;
+    *ppTable = table.data();
+    const std::string value = Attribute(element, "CLSID");
+    *ppTable = pOriginal;
+    return value;
+}
+} // namespace
+
+TEST_F(ComTest, XmlLoad)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
+    const struct
+    {
+        const char* pszFileName; // a full path: a file of the system's, read as it is
+        std::string strBytes;
+        std::string strExpected;        // {path}: the file's path
+        ULONGLONG cbSize = 0;           // more than the bytes: zero bytes up to it
+        DWORD nWriterShare = nNoWriter; // a writer holds the file open, sharing this
+        bool fWithoutCom = false;
+    } cases[] = {
+        {"Config.xml", "\xEF\xBB\xBF" + kXml, kLoaded},
+        {"Config.xml",
+         Utf16LeWithBom(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Config V=\"caf\u00E9\"/>"),
+         kLoaded},
+        {"Config.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Config V=\"caf\xE9\"/>",
+         kLoaded},
+        // Scrambled: only the file's own name, any case of its ASCII letters, marks it.
+        {"Config.xml", ScrambleConfig(kXml, "Config.xml"), kLoaded},
+        {"Config.xml", ScrambleConfig(kXml, "CONFIG.XML"), kLoaded},
+        {"config.xml", ScrambleConfig(kXml, "cOnFiG.xMl"), kLoaded},
+        {"Config.xml", ScrambleConfig(Utf16LeWithBom(L"<Config V=\"caf\u00E9\"/>"), "Config.xml"),
+         kLoaded},
+        {"Other.xml", ScrambleConfig(kXml, "Config.xml"), "-"},
+        {"\xE9.xml", ScrambleConfig(kXml, "\xE9.xml"), kLoaded},
+        {"\xE9.xml", ScrambleConfig(kXml, "\xC9.xml"), "-"},
+        {"Config.xml", ScrambleConfig("", "Config.xml"), "-"},
+        {"Config.xml", "<a V=\"\"/>", "a "}, // shorter than the name
+        {"Config.xml", "<Config><Run></Config>", "-"},
+        // Another program writes the file and lets others read it; or not.
+        {"Config.xml", kXml, kLoaded, 0, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {"Config.xml", kXml, "0x80070020" + std::string(kOpen + 10) + "{path}\n", 0, 0},
+        {"Config.xml", kXml,
+         "0x800401F0 core/CoreXML.cpp ::CoCreateInstance( "
+         "CLSID_DOMFreeThreadedDocument, NULL, CLSCTX_INPROC_SERVER, "
+         "IID_IXMLDOMDocument, (void**)AcceptHere())",
+         0, nNoWriter, true},
+        {"", "", kOpen + std::string("{path}\n")},
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL"},
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xC0000000ull}, // no buffer
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xFFFFFFFFull}, // size + 1 wraps
+        // 4 GiB and more would read as the size modulo 4 GiB.
+        {"Config.xml", "", "0x800700DF " + std::string(kTooLarge), 0x100000000ull},
+        {"Config.xml", "<a/>", "0x800700DF " + std::string(kTooLarge), 0x100000004ull},
+        // Through Wine's drive Z:, a sysfs file promises 4096 bytes and holds a few.
+        {"Z:\\sys\\devices\\system\\cpu\\online", "",
+         "0x80070026 core/CoreXML.cpp fileXML.Read(szBuf, nSize)"},
+    };
+    for (const auto& c : cases)
+    {
+        const CScratchFolder folder;
+        std::string path = c.pszFileName;
+        if (path.find(':') == std::string::npos)
+            path = c.pszFileName[0] ? folder.Write(c.pszFileName, c.strBytes, c.cbSize)
+                                    : folder.Path("Config.xml");
+        else if (::GetFileAttributesA(c.pszFileName) == INVALID_FILE_ATTRIBUTES)
+            continue; // no sysfs on Z:
+        const HANDLE hWriter =
+            c.nWriterShare == nNoWriter
+                ? INVALID_HANDLE_VALUE
+                : ::CreateFileA(path.c_str(), GENERIC_WRITE, c.nWriterShare, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        const auto describe = [&]
+        {
+            const CXMLElement root = CXMLDoc::FromURL(path.c_str()).GetDocumentElement();
+            return root ? NameOf(root) + " " + root.GetAttribute("V", "").GetString() : "-";
+        };
+        std::string outcome;
+        if (c.fWithoutCom)
+            std::thread([&] { outcome = Outcome(describe); }).join(); // outside any apartment
+        else
+            outcome = Outcome(describe);
+        std::string expected = c.strExpected;
+        if (expected.find("{path}") != std::string::npos)
+            expected.replace(expected.find("{path}"), 6, path);
+        EXPECT_EQ(expected, outcome) << path;
+        if (hWriter != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hWriter);
+    }
+}
+
+TEST_F(ComTest, XmlAccess)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
+    const CScratchFolder folder;
+    const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", kConfig).c_str());
+    const CXMLElement root = doc.GetDocumentElement();
+    const CXMLNodeList tasks = root.SelectSingleElement("Run").GetChildNodes();
+    const CXMLElement task = tasks.GetItem(0), none;
+    const CXMLNodeList noList;
+    CComVariant varValue, varSeven;
+    V_VT(&varSeven) = VT_I4;
+    V_I4(&varSeven) = 7;
+    const auto variant = [&](const char* pszName)
+    {
+        const CComVariant var = task.GetAttribute(pszName, varSeven);
+        return std::to_string(V_VT(&var)) +
+               (V_VT(&var) == VT_I4 ? " " + std::to_string(V_I4(&var)) : "");
+    };
+    const auto select = [&](const char* pszXPath)
+    { return NameOf(root.SelectSingleElement(pszXPath)); };
+    {
+        CDebugOutputCapture capture; // absence traces nothing
+        EXPECT_EQ("Run-C-",
+                  select("Run") + select("Nothing") + select("Run/C") + select("@Missing"));
+        // The blanks are no nodes, the comment is.
+        EXPECT_EQ("4BC--", std::to_string(tasks.GetLength()) + NameOf(tasks.GetItem(1)) +
+                               NameOf(tasks.GetItem(3)) + NameOf(tasks.GetItem(4)) +
+                               NameOf(tasks.GetItem(-1)));
+        // Values pass through the ANSI code page.
+        const std::pair<const char*, const char*> attributes[] = {
+            {"CLSID", "{x}"},    {"Missing", "default (default)"},
+            {"Empty", ""},       {nullptr, "default (default)"},
+            {"Foreign", "a?b"},  {"Accent", "\xE9"},
+            {"Latin", "caf\xE9"}};
+        for (const auto& a : attributes)
+            EXPECT_EQ(a.second, Attribute(task, a.first)) << a.second;
+        EXPECT_EQ("3 7, 8", variant("Missing") + ", " + variant("CLSID"));
+        EXPECT_EQ(std::vector<std::string>(), capture.Records());
+    }
+    const std::string kEmpty = "0x80004003 core/CoreXML.cpp E_POINTER";
+    const std::pair<std::function<std::string()>, std::string> cases[] = {
+        {[&] { return select("Run/A/@CLSID"); }, kNoElement + kSource + kQuery},
+        {[&] { return select("Text/text()"); }, kNoElement + kSource + kQuery},
+        {[&] { return NameOf(tasks.GetItem(2)); }, kNoElement + kHeader + kQuery},
+        // A DOM that fails, or runs out of memory, while reading: the default.
+        {[&] { return WithGetAttribute(root, reinterpret_cast<void*>(&FailGetAttribute)); },
+         "default (default)"},
+        {[&] { return WithGetAttribute(root, reinterpret_cast<void*>(&ThrowFromGetAttribute)); },
+         "default (default) | DoGetAttribute() failed: CLSID"},
+        // Every operation on an empty wrapper.
+        {[&] { return NameOf(none.SelectSingleElement("Run")); }, kEmpty},
+        {[&] { return std::to_string(!none.GetChildNodes()); }, kEmpty},
+        {[&] { return std::to_string(none.DoGetAttribute(varValue, "CLSID")); }, kEmpty},
+        {[&] { return Attribute(none, "CLSID"); }, kEmpty},
+        {[&] { return std::to_string(noList.GetLength()); },
+         "0x80004003 core/include/CoreXML.h E_POINTER"},
+        {[&] { return NameOf(noList.GetItem(0)); }, "0x80004003 core/include/CoreXML.h E_POINTER"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, Outcome(c.first)) << c.second;
+}
