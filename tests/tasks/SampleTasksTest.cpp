@@ -78,6 +78,11 @@ std::string Changes(const CScratchFolder& scratch, const std::map<std::string, s
 
 TEST_F(ComTest, SampleTasks)
 {
+    // A first box may have Wine start its desktop process, which takes over the
+    // standard handles of the program that showed it and would hold CTest's
+    // pipe open; the runtime keeps its own for the test's output.
+    for (DWORD nStd : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        ::SetStdHandle(nStd, nullptr);
     const CLSID *pStart = &CLSID_StartProgramTask, *pApply = &CLSID_ApplyStagedConfigTask,
                 *pCheck = &CLSID_CheckFilesTask;
     const std::string bin = GetBinFolder();
