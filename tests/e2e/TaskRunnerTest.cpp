@@ -45,22 +45,24 @@ Lines Ran(const std::string& names)
     return lines;
 }
 
-// The lines before, then an error end: Thrown at the check point on the line of
-// the source file that holds needle, Caught at the catch site, the main
-// routine's banners. The compile date stands as [date].
+// "file(line): " of the line of the source file that holds needle.
+std::string Place(const std::string& file, const std::string& needle)
+{
+    std::ifstream source(OSTRELIN_SOURCE_DIR "/" + file);
+    int iLine = 1;
+    for (std::string line; std::getline(source, line) && line.find(needle) == std::string::npos;)
+        ++iLine;
+    return file + "(" + std::to_string(iLine) + "): ";
+}
+
+// The lines before, then an error end: Thrown at the check point that holds
+// needle, Caught at the catch site, the main routine's banners. The compile
+// date stands as [date].
 Lines ErrorEnd(Lines lines, const std::string& file, const std::string& needle,
                const std::string& what)
 {
-    const auto place = [](const std::string& path, const std::string& text)
-    {
-        std::ifstream source(OSTRELIN_SOURCE_DIR "/" + path);
-        int iLine = 1;
-        for (std::string line; std::getline(source, line) && line.find(text) == std::string::npos;)
-            ++iLine;
-        return path + "(" + std::to_string(iLine) + "): ";
-    };
-    lines.insert(lines.end(), {place(file, needle) + "Thrown: " + what + ": [date]\n",
-                               place("launcher/LauncherMain.cpp", "TraceCaught(") +
+    lines.insert(lines.end(), {Place(file, needle) + "Thrown: " + what + ": [date]\n",
+                               Place("launcher/LauncherMain.cpp", "TraceCaught(") +
                                    "Caught: " + what + ": [date]\n",
                                BannerBeforeCoUninitialize(), BannerBeforeExit()});
     return lines;
@@ -91,6 +93,7 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
     };
     const std::string noInterface = "HRESULT: 0x80004002 : \"" + SystemText(E_NOINTERFACE) +
                                     "\") pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes )";
+    const std::string invalid = "HRESULT: 0x80070057 : \"" + SystemText(E_INVALIDARG) + "\")";
     const std::string problem =
         "---->\tCXMLDoc::FromURL() problem " + inst.BinFolder() + "/../\\bin\\Config.xml\n";
     // The tasks' log lines, then the trace records: none for a normal end
@@ -131,6 +134,15 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
          ErrorEnd(Ran("A"), "launcher/TaskRunner.cpp",
                   "CHECK_HRESULT(pifTask->Run( &eInstruction ))",
                   "HRESULT: 0x8FFF0001 : \"?\") pifTask->Run( &eInstruction )")},
+        // A mistyped element of a sample task: its trace line naming the attribute,
+        // the task's Thrown, the launcher's Thrown, all with the same code.
+        {"a faulty element",
+         tasks("<S CLSID='{80E8DBC2-87FA-4389-80BF-632FE5E394A2}' Program='x' Then='halt'/>"),
+         ErrorEnd({"StartProgram: Then=\"halt\" is not one of: continue, stop\n",
+                   Place("tasks/startprogram/StartProgram.cpp", "CHECK_HRESULT(m_hrConfig)") +
+                       "Thrown: " + invalid + " m_hrConfig: [date]\n"},
+                  "launcher/TaskRunner.cpp", "CHECK_HRESULT(pifTask->Run(",
+                  invalid + " pifTask->Run( &eInstruction )")},
         {"a comment among the tasks", tasks("A; <!-- not a task -->; B"),
          ErrorEnd(Ran("A"), "core/include/CoreXML.h", "CHECK_HRESULT(pifNode.QueryInterface(",
                   noInterface)},
