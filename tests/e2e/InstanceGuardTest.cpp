@@ -1,12 +1,8 @@
 // The launcher against other copies and the updater: real named mutexes, the
-// exact boxes, records and exit codes a user would meet. The others are played
-// by this process (CMutexOwner); every installation has an empty task list, so
-// that a launcher that passes the guard ends at once with 0 and shows nothing.
-// An end in the guard goes through the main routine's closing steps: both
-// banners, in order, and the guard's result as the exit code. Then thirty
-// copies started at the same moment (created suspended, resumed together):
-// copies that probed for the updater at the same moment once took each other
-// for it.
+// exact boxes, records and exit codes a user would meet; the others played by
+// this process (CMutexOwner). Every installation has an empty task list, so a
+// launcher that passes the guard ends at once with 0 and shows nothing; an end
+// in the guard writes both banners and ends with the guard's result.
 #include "Installation.h"
 #include "LauncherTexts.h"
 #include "MessageBoxFinder.h"
@@ -15,54 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
-
-namespace
-{
-bool MutexExists(const std::string& name)
-{
-    const HANDLE hMutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
-    if (hMutex != nullptr)
-        ::CloseHandle(hMutex);
-    return hMutex != nullptr;
-}
-
-const size_t cCopies = 30;
-
-struct CCopy
-{
-    PROCESS_INFORMATION process = {};
-    DWORD exitCode = STILL_ACTIVE;
-    std::map<HWND, std::string> boxes; // "caption: text"
-};
-
-// Waits until cEnded copies have ended (3 minutes at most, only against
-// hangs), pressing OK on their boxes meanwhile. Returns how many ended.
-size_t WaitForEnded(std::vector<CCopy>& copies, size_t cEnded)
-{
-    for (const DWORD nStart = ::GetTickCount();; ::Sleep(20))
-    {
-        size_t cNow = 0;
-        for (CCopy& copy : copies)
-        {
-            cNow += ::GetExitCodeProcess(copy.process.hProcess, &copy.exitCode) &&
-                    copy.exitCode != STILL_ACTIVE;
-            for (const CMessageBoxWindow& box : FindMessageBoxes(copy.process.dwProcessId))
-            {
-                copy.boxes[box.hwnd] = box.caption + ": " + box.text;
-                PressOk(box.hwnd);
-            }
-        }
-        if (cNow >= cEnded || ::GetTickCount() - nStart >= 180000)
-            return cNow;
-    }
-}
-} // namespace
 
 TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
 {
@@ -107,18 +59,18 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
     };
     for (const auto& c : cases)
     {
-        const std::string start = c.pszStart;
+        const std::string held = c.pszHeld, start = c.pszStart;
         const CInstallation& installation = start.find("other") != 0 ? guarded : other;
         const std::string commandLine =
             start == "short"
                 ? guarded.ShortCommandLine()
                 : installation.CommandLine(
                       start.find("root") != std::string::npos ? installation.RootArgument() : "");
-        SCOPED_TRACE(std::string(c.pszHeld) + ", " + start + ": " + commandLine);
-        std::vector<std::unique_ptr<CMutexOwner>> held;
-        std::istringstream objects(c.pszHeld);
+        SCOPED_TRACE(held + ", " + start + ": " + commandLine);
+        std::vector<std::unique_ptr<CMutexOwner>> owners;
+        std::istringstream objects(held);
         for (std::string object; objects >> object;)
-            held.push_back(
+            owners.push_back(
                 std::make_unique<CMutexOwner>(kinds.at(object.substr(0, object.find(':'))),
                                               names.at(object.substr(object.find(':') + 1))));
 
@@ -128,10 +80,15 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
         options.onEvent = [&](const CTraceEvent& event)
         {
             for (const char* pszName : {"register", "exclusive"})
-                fOpenAtBox |= event.kind == TraceEventKind::MessageBox &&
-                              std::string(c.pszHeld).find(std::string("own:") + pszName) ==
-                                  std::string::npos &&
-                              MutexExists(names.at(pszName));
+            {
+                if (event.kind != TraceEventKind::MessageBox)
+                    break;
+                const HANDLE hMutex = ::OpenMutexA(SYNCHRONIZE, FALSE, names.at(pszName).c_str());
+                fOpenAtBox |=
+                    hMutex && held.find(std::string("own:") + pszName) == std::string::npos;
+                if (hMutex)
+                    ::CloseHandle(hMutex);
+            }
         };
         std::future<CSessionResult> run =
             std::async(std::launch::async,
@@ -141,8 +98,8 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
         {
             // A correct launcher waits 30 s here; this only proves it did not go on.
             EXPECT_EQ(std::future_status::timeout, run.wait_for(std::chrono::seconds(2)));
-            start.find("release") != std::string::npos ? held.back()->Release()
-                                                       : held.back()->Abandon();
+            start.find("release") != std::string::npos ? owners.back()->Release()
+                                                       : owners.back()->Abandon();
         }
         const CSessionResult result = run.get();
         EXPECT_EQ(SessionOutcome::Exited, result.outcome);
@@ -157,28 +114,31 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
     }
 }
 
+// Thirty copies started at the same moment (created suspended, resumed
+// together). Copies that probed for the updater at the same moment once took
+// each other for it.
 TEST(Race, ThirtyCopiesStartedTogether)
 {
+    const size_t cCopies = 30;
     const std::string hold = "OstrelinRaceHold" + std::to_string(::GetCurrentProcessId());
     const struct
     {
-        const char* pszCase;
         int iRoot; // copies with %ResourceRoot%: 0 none, 1 all, 2 every second one
         std::string attributes;
         std::map<DWORD, size_t> exitCodes;
         bool fUpdater = false;
     } cases[] = {
-        // The copy that runs holds its task open until the others have ended,
+        // Exactly one runs; it holds its task open until the others have ended,
         // so that none can start after it.
-        {"without a root exactly one runs", 0, "WaitEvent='" + hold + "'", {{0, 1}, {3, 29}}},
-        {"with a root all run, one after the other", 1, "", {{0, cCopies}}},
+        {0, "WaitEvent='" + hold + "'", {{0, 1}, {3, cCopies - 1}}},
+        {1, "", {{0, cCopies}}}, // all run, one after the other
         // Each abandoned instance mutex goes to the next waiting copy.
-        {"with a root all run, each dying in its task", 1, "Terminate='9'", {{9, cCopies}}},
-        {"an updater holding the installation stops them all", 2, "", {{2, cCopies}}, true},
+        {1, "Terminate='9'", {{9, cCopies}}},
+        {2, "", {{2, cCopies}}, true}, // an updater holding the installation stops them all
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.pszCase);
+        SCOPED_TRACE(c.attributes + (c.fUpdater ? " with the updater" : ""));
         CInstallation installation("race");
         const std::string log = installation.Root() + "\\tasks.log";
         installation.WriteConfig(std::string("<Config><Run><Task CLSID='") +
@@ -188,7 +148,9 @@ TEST(Race, ThirtyCopiesStartedTogether)
         const HANDLE hHold = ::CreateEventA(nullptr, TRUE, FALSE, hold.c_str());
         const std::unique_ptr<CMutexOwner> updater(
             c.fUpdater ? new CMutexOwner(CMutexOwner::Kind::Own, szExclusiveMutexName) : nullptr);
-        std::vector<CCopy> copies(cCopies);
+        std::vector<PROCESS_INFORMATION> copies(cCopies);
+        std::vector<DWORD> exitCodes(cCopies, STILL_ACTIVE);
+        std::vector<std::map<HWND, std::string>> boxes(cCopies); // "caption: text"
         for (size_t i = 0; i < cCopies; ++i)
         {
             STARTUPINFOA startup = {};
@@ -196,46 +158,65 @@ TEST(Race, ThirtyCopiesStartedTogether)
             std::string commandLine = installation.CommandLine(
                 c.iRoot == 1 || (c.iRoot == 2 && i % 2) ? installation.RootArgument() : "");
             ASSERT_TRUE(::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
-                                         CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                                         &copies[i].process));
+                                         CREATE_SUSPENDED, nullptr, nullptr, &startup, &copies[i]));
         }
-        for (CCopy& copy : copies)
-            ::ResumeThread(copy.process.hThread);
+        for (const PROCESS_INFORMATION& copy : copies)
+            ::ResumeThread(copy.hThread);
+        // Waits until cWanted copies have ended (3 minutes at most, only against
+        // hangs), pressing OK on their boxes meanwhile.
+        const auto waitFor = [&](size_t cWanted)
+        {
+            size_t cEnded = 0;
+            for (const DWORD nStart = ::GetTickCount();
+                 cEnded < cWanted && ::GetTickCount() - nStart < 180000; ::Sleep(20))
+            {
+                cEnded = 0;
+                for (size_t i = 0; i < cCopies; ++i)
+                {
+                    cEnded += ::GetExitCodeProcess(copies[i].hProcess, &exitCodes[i]) &&
+                              exitCodes[i] != STILL_ACTIVE;
+                    for (const CMessageBoxWindow& box : FindMessageBoxes(copies[i].dwProcessId))
+                    {
+                        boxes[i][box.hwnd] = box.caption + ": " + box.text;
+                        PressOk(box.hwnd);
+                    }
+                }
+            }
+            return cEnded;
+        };
         if (c.iRoot == 0)
         {
-            EXPECT_EQ(cCopies - 1, WaitForEnded(copies, cCopies - 1));
+            EXPECT_EQ(cCopies - 1, waitFor(cCopies - 1));
         }
         ::SetEvent(hHold);
-        EXPECT_EQ(cCopies, WaitForEnded(copies, cCopies));
+        EXPECT_EQ(cCopies, waitFor(cCopies));
         ::CloseHandle(hHold);
 
-        // The task's log: per copy that ran, its Init and Run lines; a Run that
-        // began while another one ran ends with "overlap".
-        std::map<DWORD, std::string> turns;
+        // Per copy that ran, its Init and Run lines; a Run that began while
+        // another one ran ends with "overlap".
+        std::map<std::string, std::string> turns;
         std::ifstream lines(log);
-        std::smatch match;
-        for (std::string line; std::getline(lines, line);)
+        for (std::string line, verb, name, pid; std::getline(lines, line);)
         {
-            EXPECT_TRUE(std::regex_match(line, match, std::regex("^(init|run) - pid=([0-9]+).*")));
-            turns[std::stoul("0" + match[2].str())] +=
-                match[1].str() + (line.find("overlap") == std::string::npos ? " " : " overlap ");
+            std::istringstream(line) >> verb >> name >> pid;
+            turns[pid] += verb + (line.find("overlap") == std::string::npos ? " " : " overlap ");
         }
-        std::map<DWORD, size_t> exitCodes;
-        for (const CCopy& copy : copies)
+        std::map<DWORD, size_t> exitCounts;
+        for (size_t i = 0; i < cCopies; ++i)
         {
-            ++exitCodes[copy.exitCode];
-            std::string boxes;
-            for (const auto& box : copy.boxes)
-                boxes += box.second;
-            EXPECT_EQ(c.fUpdater ? UpdateBox().caption + ": " + UpdateBox().text : "", boxes);
-            const bool fRan = copy.exitCode == 0 || copy.exitCode == 9;
-            EXPECT_EQ(fRan ? "init run " : "", turns[copy.process.dwProcessId])
-                << "process " << copy.process.dwProcessId << " ended with " << copy.exitCode;
-            ::TerminateProcess(copy.process.hProcess, 1); // only one that hangs
-            ::CloseHandle(copy.process.hProcess);
-            ::CloseHandle(copy.process.hThread);
+            ++exitCounts[exitCodes[i]];
+            std::string seen;
+            for (const auto& box : boxes[i])
+                seen += box.second;
+            EXPECT_EQ(c.fUpdater ? UpdateBox().caption + ": " + UpdateBox().text : "", seen);
+            EXPECT_EQ(exitCodes[i] == 0 || exitCodes[i] == 9 ? "init run " : "",
+                      turns["pid=" + std::to_string(copies[i].dwProcessId)])
+                << "process " << copies[i].dwProcessId << " ended with " << exitCodes[i];
+            ::TerminateProcess(copies[i].hProcess, 1); // only one that hangs
+            ::CloseHandle(copies[i].hProcess);
+            ::CloseHandle(copies[i].hThread);
         }
-        EXPECT_EQ(c.exitCodes, exitCodes);
+        EXPECT_EQ(c.exitCodes, exitCounts);
         EXPECT_EQ(cCopies, turns.size()) << "log lines of other processes";
     }
 }
