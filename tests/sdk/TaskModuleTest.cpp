@@ -15,30 +15,6 @@ TEST_F(ComTest, TaskModule)
     ASSERT_NE(nullptr, hModule);
     const auto call = [hModule](const char* pszName)
     { return reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(::GetProcAddress(hModule, pszName))(); };
-    const auto classObject = [hModule, &CLSID_HelloTask]
-    {
-        CInterfacePtr<IClassFactory> pifFactory;
-        reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
-            reinterpret_cast<void*>(::GetProcAddress(hModule, "DllGetClassObject")))(
-            CLSID_HelloTask, IID_IClassFactory, reinterpret_cast<void**>(pifFactory.AcceptHere()));
-        return pifFactory;
-    };
-
-    // Unloadable only without objects, class object references and locks.
-    EXPECT_EQ(S_OK, call("DllCanUnloadNow"));
-    CInterfacePtr<IClassFactory> pifFactory = classObject();
-    CInterfacePtr<ITask> pifTask;
-    EXPECT_EQ(S_FALSE, call("DllCanUnloadNow")); // the class object
-    ASSERT_EQ(S_OK, pifFactory->CreateInstance(nullptr, IID_ITask,
-                                               reinterpret_cast<void**>(pifTask.AcceptHere())));
-    EXPECT_EQ(S_OK, pifFactory->LockServer(TRUE));
-    pifFactory.AcceptHere();
-    EXPECT_EQ(S_FALSE, call("DllCanUnloadNow")); // the task and the lock
-    pifTask.AcceptHere();
-    EXPECT_EQ(S_FALSE, call("DllCanUnloadNow")); // the lock
-    EXPECT_EQ(S_OK, classObject()->LockServer(FALSE));
-    EXPECT_EQ(S_OK, call("DllCanUnloadNow"));
-
     ASSERT_EQ(S_OK, call("DllRegisterServer"));
     const std::string key = "Software\\Classes\\CLSID\\{5AFEBDB9-DA2E-4AD0-9B1B-951AE4BD7529}";
     const char* const values[][3] = {{"", nullptr, "CHelloTask"},

@@ -61,7 +61,6 @@ std::string Utf16LeWithBom(const wchar_t* pwsz)
 const std::string kXml = "<Config V=\"caf\xC3\xA9\"><Run/></Config>";
 const char* const kLoaded = "Config caf\xE9"; // V in code page 1252
 const char* const kTooLarge = "core/CoreXML.cpp HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)";
-const DWORD nNoWriter = ~0u;
 
 const char* const kSource = "core/CoreXML.cpp ";
 const std::string kNoElement = "0x80004002 ";
@@ -106,14 +105,22 @@ std::string WithGetAttribute(const CXMLElement& element)
 TEST_F(ComTest, XmlLoad)
 {
     ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
+    const CScratchFolder folder;
+    // The root's name and its attribute V, "-" for no root, or the error raised.
+    const auto load = [](const std::string& path)
+    {
+        return Outcome(
+            [&]
+            {
+                const CXMLElement root = CXMLDoc::FromURL(path.c_str()).GetDocumentElement();
+                return root ? NameOf(root) + " " + root.GetAttribute("V", "").GetString() : "-";
+            });
+    };
     const struct
     {
-        const char* pszFileName; // a full path: a file of the system's, read as it is
-        std::string strBytes;
-        std::string strExpected;        // {path}: the file's path
-        ULONGLONG cbSize = 0;           // more than the bytes: zero bytes up to it
-        DWORD nWriterShare = nNoWriter; // a writer holds the file open, sharing this
-        bool fWithoutCom = false;
+        const char* pszFileName;
+        std::string strBytes, strExpected;
+        ULONGLONG cbSize = 0; // more than the bytes: zero bytes up to it
     } cases[] = {
         {"Config.xml", "\xEF\xBB\xBF" + kXml, kLoaded},
         {"Config.xml",
@@ -132,53 +139,39 @@ TEST_F(ComTest, XmlLoad)
         {"\xE9.xml", ScrambleConfig(kXml, "\xC9.xml"), "-"},
         {"Config.xml", ScrambleConfig("", "Config.xml"), "-"},
         {"Config.xml", "<a V=\"\"/>", "a "}, // shorter than the name
-        // Another program writes the file and lets others read it; or not.
-        {"Config.xml", kXml, kLoaded, 0, FILE_SHARE_READ | FILE_SHARE_WRITE},
-        {"Config.xml", kXml,
-         "0x80070020 core/CoreXML.cpp hRes | ---->\tCXMLDoc::FromURL() problem {path}\n", 0, 0},
-        {"Config.xml", kXml,
-         "0x800401F0 core/CoreXML.cpp ::CoCreateInstance( "
-         "CLSID_DOMFreeThreadedDocument, NULL, CLSCTX_INPROC_SERVER, "
-         "IID_IXMLDOMDocument, (void**)AcceptHere())",
-         0, nNoWriter, true},
         {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xC0000000ull}, // no buffer
         {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xFFFFFFFFull}, // size + 1 wraps
         // 4 GiB and more would read as the size modulo 4 GiB.
         {"Config.xml", "", "0x800700DF " + std::string(kTooLarge), 0x100000000ull},
         {"Config.xml", "<a/>", "0x800700DF " + std::string(kTooLarge), 0x100000004ull},
-        // Through Wine's drive Z:, a sysfs file promises 4096 bytes and holds a few.
-        {"Z:\\sys\\devices\\system\\cpu\\online", "",
-         "0x80070026 core/CoreXML.cpp fileXML.Read(szBuf, nSize)"},
     };
     for (const auto& c : cases)
+        EXPECT_EQ(c.strExpected, load(folder.Write(c.pszFileName, c.strBytes, c.cbSize)))
+            << c.pszFileName;
+
+    // Another program writes the file and lets others read it; or not.
+    const std::string path = folder.Write("Config.xml", kXml);
+    for (DWORD nShare : {DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE), DWORD(0)})
     {
-        const CScratchFolder folder;
-        std::string path = c.pszFileName;
-        if (path.find(':') == std::string::npos)
-            path = folder.Write(c.pszFileName, c.strBytes, c.cbSize);
-        else if (::GetFileAttributesA(c.pszFileName) == INVALID_FILE_ATTRIBUTES)
-            continue; // no sysfs on Z:
         const HANDLE hWriter =
-            c.nWriterShare == nNoWriter
-                ? INVALID_HANDLE_VALUE
-                : ::CreateFileA(path.c_str(), GENERIC_WRITE, c.nWriterShare, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        const auto describe = [&]
-        {
-            const CXMLElement root = CXMLDoc::FromURL(path.c_str()).GetDocumentElement();
-            return root ? NameOf(root) + " " + root.GetAttribute("V", "").GetString() : "-";
-        };
-        std::string outcome;
-        if (c.fWithoutCom)
-            std::thread([&] { outcome = Outcome(describe); }).join(); // outside any apartment
-        else
-            outcome = Outcome(describe);
-        std::string expected = c.strExpected;
-        if (expected.find("{path}") != std::string::npos)
-            expected.replace(expected.find("{path}"), 6, path);
-        EXPECT_EQ(expected, outcome) << path;
-        if (hWriter != INVALID_HANDLE_VALUE)
-            ::CloseHandle(hWriter);
+            ::CreateFileA(path.c_str(), GENERIC_WRITE, nShare, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(nShare ? kLoaded
+                         : "0x80070020 core/CoreXML.cpp hRes | ---->\tCXMLDoc::FromURL() problem " +
+                               path + "\n",
+                  load(path));
+        ::CloseHandle(hWriter);
+    }
+    std::string outcome;
+    std::thread([&] { outcome = load(path); }).join(); // outside any COM apartment
+    EXPECT_EQ(
+        "0x800401F0 core/CoreXML.cpp ::CoCreateInstance( CLSID_DOMFreeThreadedDocument, NULL, "
+        "CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, (void**)AcceptHere())",
+        outcome);
+    // Through Wine's drive Z:, a sysfs file promises 4096 bytes and holds a few.
+    const char szShortRead[] = "Z:\\sys\\devices\\system\\cpu\\online";
+    if (::GetFileAttributesA(szShortRead) != INVALID_FILE_ATTRIBUTES)
+    {
+        EXPECT_EQ("0x80070026 core/CoreXML.cpp fileXML.Read(szBuf, nSize)", load(szShortRead));
     }
 }
 
