@@ -29,12 +29,10 @@ private:
     static LONG CALLBACK OnException(EXCEPTION_POINTERS* pInfo)
     {
         const EXCEPTION_RECORD* pRecord = pInfo->ExceptionRecord;
-        if (s_pActive != nullptr && pRecord->ExceptionCode == DBG_PRINTEXCEPTION_C &&
+        if (s_pActive && pRecord->ExceptionCode == DBG_PRINTEXCEPTION_C &&
             pRecord->NumberParameters >= 2)
-        {
             s_pActive->m_records.emplace_back(
                 reinterpret_cast<const char*>(pRecord->ExceptionInformation[1]));
-        }
         return EXCEPTION_CONTINUE_SEARCH;
     }
 
