@@ -10,68 +10,54 @@
 #include "TaskHost.h"
 #include "TestPaths.h"
 
-#include <atomic>
 #include <cstdio>
 #include <map>
-#include <thread>
+#include <regex>
 
 namespace
 {
 // Staged configurations travel byte for byte, plain or scrambled.
 const std::string strNew("\x81\x00\r\nscrambled\xff", 14);
 
-// How the task answered: its instruction after S_OK, else its HRESULT.
-std::string Answer(const CAnswer& answer)
+std::string g_box; // the box the task showed, read while it was up
+
+VOID CALLBACK DismissBox(HWND, UINT, UINT_PTR, DWORD)
 {
+    for (const CMessageBoxWindow& window : FindMessageBoxes(::GetCurrentProcessId()))
+    {
+        g_box = " box " + window.caption + ": " + window.text;
+        PressOk(window.hwnd);
+    }
+}
+
+// How the task answered (its instruction after S_OK, else its HRESULT), the box
+// it showed, closed with OK by a timer of the box's own message loop.
+std::string Answer(const CLSID& clsid, const std::string& attributes)
+{
+    g_box.clear();
+    const UINT_PTR idTimer = ::SetTimer(nullptr, 0, 50, DismissBox);
+    const CAnswer answer = RunTask(clsid, attributes);
+    ::KillTimer(nullptr, idTimer);
     const char* const instructions[] = {"continue", "reload", "stop"};
     char szHResult[16];
     std::snprintf(szHResult, sizeof szHResult, "0x%08lX", answer.hrRun);
-    return answer.hrRun == S_OK ? instructions[answer.eInstruction] : szHResult;
+    return (answer.hrRun == S_OK ? instructions[answer.eInstruction] : szHResult) + g_box;
 }
 
-// Runs the task; a box that it shows meanwhile is read and closed with OK.
-std::string RunWithBox(const CLSID& clsid, const std::string& attributes)
+// The files of the folder, " name=bytes" each (strNew as "new"), by name.
+std::string Files(const CScratchFolder& scratch)
 {
-    std::atomic<bool> fDone{false};
-    std::string box;
-    std::thread dismisser(
-        [&]
-        {
-            for (; !fDone && box.empty(); ::Sleep(20))
-            {
-                for (const CMessageBoxWindow& window : FindMessageBoxes(::GetCurrentProcessId()))
-                {
-                    box = " box " + window.caption + ": " + window.text;
-                    PressOk(window.hwnd);
-                }
-            }
-        });
-    const std::string answer = Answer(RunTask(clsid, attributes));
-    fDone = true;
-    dismisser.join();
-    return answer + box;
-}
-
-// What became of the files of the folder: " name=bytes" for each new or
-// changed one (strNew as "new"), " name=<none>" for each one gone.
-std::string Changes(const CScratchFolder& scratch, const std::map<std::string, std::string>& before)
-{
-    std::map<std::string, std::string> now;
+    std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.Folder()))
     {
         const std::string name = entry.path().string().substr(scratch.Folder().size() + 1);
         if (entry.is_regular_file())
-            now[name] = scratch.Read(name);
+            files[name] = scratch.Read(name) == strNew ? "new" : scratch.Read(name);
     }
-    std::string changes;
-    for (const auto& file : before)
-        changes += now.count(file.first) ? "" : " " + file.first + "=<none>";
-    for (const auto& file : now)
-    {
-        if (!before.count(file.first) || before.at(file.first) != file.second)
-            changes += " " + file.first + "=" + (file.second == strNew ? "new" : file.second);
-    }
-    return changes;
+    std::string text;
+    for (const auto& file : files)
+        text += " " + file.first + "=" + file.second;
+    return text;
 }
 } // namespace
 
@@ -89,7 +75,7 @@ TEST_F(ComTest, SampleTasks)
     const HANDLE hRelease = ::CreateEventA(nullptr, TRUE, FALSE, event.c_str());
     ::SetEnvironmentVariableA("OSTRELIN_TASKS_BIN", bin.c_str());
     const char szLive[] = "Staging='{dir}\\update' Target='{dir}\\live\\Config.xml'";
-    const char szOld[] = "live\\Config.xml=old", szStaged[] = " update\\Config.xml=new";
+    const std::string old = "live\\Config.xml=old", staged = old + " update\\Config.xml=new";
     const char szOne[] =
         "stop box Casino: The casino cannot start because a file it needs is missing:\n\n";
     const char szMore[] =
@@ -102,7 +88,7 @@ TEST_F(ComTest, SampleTasks)
         const CLSID* pclsid;
         std::string files; // before the run: "name=bytes ..."
         const char* pszAttributes;
-        std::string expected; // the answer, what became of the files, the box
+        std::string expected; // the answer, the box, the files after the run
     } cases[] = {
         {pStart, "", "Program='task_child.exe' Arguments='{dir}\\r.txt' Wait='yes'",
          "continue r.txt={bin}|{child} {dir}\\r.txt"},
@@ -125,61 +111,53 @@ TEST_F(ComTest, SampleTasks)
         {pStart, "", "Program='{name}\\none\\task_child.exe' Arguments='{dir}\\r.txt'",
          "0x80070003"},
         {pStart, "", "Program='task_child.exe' TimeoutSeconds='1000000'", "0x80070057"},
-        {pApply, szOld + std::string(szStaged), szLive,
-         "reload update\\Config.xml=<none> live\\Config.xml=new"},
+        {pApply, staged, szLive, "reload live\\Config.xml=new"},
         // Only the exact name: an updater renames a file once it is complete.
-        {pApply, szOld + std::string(" update\\Config.xml.new=new update\\~Config.xml=new"), szLive,
-         "continue"},
-        {pApply, szOld + std::string(" update\\Next.xml=new") + szStaged,
+        {pApply, old + " update\\Config.xml.new=new update\\~Config.xml=new", szLive,
+         "continue " + old + " update\\Config.xml.new=new update\\~Config.xml=new"},
+        {pApply, staged + " update\\Next.xml=new",
          "Staging='{name}\\update' File='Next.xml' Target='{name}/live/Config.xml'",
-         "reload update\\Next.xml=<none> live\\Config.xml=new"},
-        {pApply, szOld + std::string(szStaged),
-         "Staging='{dir}\\none' Target='{dir}\\live\\Config.xml'", "continue"},
-        {pApply, szOld + std::string(szStaged),
-         "Staging='{dir}\\update' Target='{dir}\\none\\Config.xml'", "0x80070003"},
-        {pApply, szOld + std::string(szStaged), "Target='{dir}\\live\\Config.xml'", "0x80070057"},
+         "reload live\\Config.xml=new update\\Config.xml=new"},
+        {pApply, staged, "Staging='{dir}\\none' Target='{dir}\\live\\Config.xml'",
+         "continue " + staged},
+        {pApply, staged, "Staging='{dir}\\update' Target='{dir}\\none\\Config.xml'",
+         "0x80070003 " + staged},
+        {pApply, staged, "Target='{dir}\\live\\Config.xml'", "0x80070057 " + staged},
         {pCheck, "a.txt=a sub\\b.dll=b", "Files=' {name}\\a.txt ;{dir}\\sub\\b.dll;; {dir}\\sub '",
-         "continue"},
-        {pCheck, "a.txt=a", "Files='{name}\\a.txt;{name}\\b.dll' Quiet='Yes'", "stop"},
-        {pCheck, "a.txt=a", "Files='{name}\\a.txt' Quiet='perhaps'", "0x80070057"},
+         "continue a.txt=a sub\\b.dll=b"},
+        {pCheck, "a.txt=a", "Files='{name}\\a.txt;{name}\\b.dll' Quiet='Yes'", "stop a.txt=a"},
+        {pCheck, "a.txt=a", "Files='{name}\\a.txt' Quiet='perhaps'", "0x80070057 a.txt=a"},
         {pCheck, "a.txt=a", "Files='{name}\\gone.dll; {name}\\a.txt'",
-         szOne + std::string("{dir}\\gone.dll\n\nPlease reinstall the casino.")},
+         szOne + std::string("{dir}\\gone.dll\n\nPlease reinstall the casino. a.txt=a")},
         {pCheck, "a.txt=a", "Files='{name}\\gone.dll;{name}\\a.txt;{dir}\\gone'",
-         szMore + std::string("{dir}\\gone.dll\n{dir}\\gone\n\nPlease reinstall the casino.")},
+         szMore +
+             std::string("{dir}\\gone.dll\n{dir}\\gone\n\nPlease reinstall the casino. a.txt=a")},
     };
     for (const auto& c : cases)
     {
         const CScratchFolder scratch(bin);
-        const auto fill = [&](std::string text)
+        const std::pair<const char*, std::string> keys[] = {
+            {"\\{name\\}", scratch.Name()},
+            {"\\{dir\\}", scratch.Folder()},
+            {"\\{event\\}", event},
+            {"\\{bin\\}", bin.substr(0, bin.size() - 1)},
+            {"\\{child\\}", "\"" + bin + "task_child.exe\""}};
+        std::string attributes = c.pszAttributes, expected = c.expected;
+        for (const auto& key : keys)
         {
-            const std::pair<std::string, std::string> keys[] = {
-                {"{name}", scratch.Name()},
-                {"{dir}", scratch.Folder()},
-                {"{event}", event},
-                {"{bin}", bin.substr(0, bin.size() - 1)},
-                {"{child}", "\"" + bin + "task_child.exe\""}};
-            for (const auto& key : keys)
-            {
-                for (size_t i = text.find(key.first); i != std::string::npos;
-                     i = text.find(key.first, i))
-                    text.replace(i, key.first.size(), key.second);
-            }
-            return text;
-        };
-        std::map<std::string, std::string> before;
+            attributes = std::regex_replace(attributes, std::regex(key.first), key.second);
+            expected = std::regex_replace(expected, std::regex(key.first), key.second);
+        }
         std::istringstream files(c.files);
         for (std::string file; files >> file;)
-        {
-            const std::string name = file.substr(0, file.find('=')),
-                              bytes = file.substr(name.size() + 1);
-            scratch.Write(name, before[name] = bytes == "new" ? strNew : bytes);
-        }
-        const std::string attributes = fill(c.pszAttributes), expected = fill(c.expected);
-        const std::string answer = RunWithBox(*c.pclsid, attributes);
+            scratch.Write(file.substr(0, file.find('=')), file.substr(file.find('=') + 1) == "new"
+                                                              ? strNew
+                                                              : file.substr(file.find('=') + 1));
+        const std::string answer = Answer(*c.pclsid, attributes);
         // A program started without waiting writes its file when it can.
-        std::string outcome = answer + Changes(scratch, before);
+        std::string outcome = answer + Files(scratch);
         for (int iTry = 0; iTry < 600 && outcome != expected; ++iTry, ::Sleep(100))
-            outcome = answer + Changes(scratch, before);
+            outcome = answer + Files(scratch);
         EXPECT_EQ(expected, outcome) << attributes;
     }
     ::SetEvent(hRelease);
