@@ -2,12 +2,14 @@
 // tests and benchmarks of the launcher. The README ("The test task") lists its
 // attributes and the lines it logs.
 #include "CoreBSTR.h"
+#include "CoreError.h"
 #include "OstrelinTask.h"
 #include "TestTaskClsid.h"
 
 #include <psapi.h>
 
 #include <cwchar>
+#include <new>
 #include <string>
 
 namespace
@@ -101,7 +103,7 @@ struct COverlapGuard
 class CTestTask : public CTaskBase
 {
     std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex, m_strCopyFrom, m_strCopyTo;
-    std::wstring m_strWaitEvent;
+    std::wstring m_strWaitEvent, m_strThrow;
     LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
     LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_nLogMemory = 0, m_fPin = 0;
     LONG m_fLogPeak = 0, m_fTimestamp = 0;
@@ -118,6 +120,7 @@ class CTestTask : public CTaskBase
         GetTaskAttribute(pElement, L"CopyFrom", m_strCopyFrom);
         GetTaskAttribute(pElement, L"CopyTo", m_strCopyTo);
         GetTaskAttribute(pElement, L"WaitEvent", m_strWaitEvent);
+        GetTaskAttribute(pElement, L"Throw", m_strThrow);
         const struct
         {
             const wchar_t* pszName;
@@ -204,6 +207,20 @@ class CTestTask : public CTaskBase
             Sleep(static_cast<DWORD>(m_nDelayMs));
         if (m_fTerminate)
             TerminateProcess(GetCurrentProcess(), static_cast<UINT>(m_nTerminate));
+        // Exceptions for the SDK's barrier to turn into failure HRESULTs.
+        if (m_strThrow == L"bad_alloc")
+            throw std::bad_alloc();
+        if (m_strThrow == L"hresult")
+            CHECK_HRESULT(E_ACCESSDENIED);
+        if (m_strThrow == L"win32")
+        {
+            SetLastError(ERROR_SUCCESS);
+            CHECK_WIN32(false);
+        }
+        if (m_strThrow == L"text")
+            AtlThrow(E_INVALIDARG);
+        if (m_strThrow == L"other")
+            throw 1;
         if (!m_strCopyFrom.empty() && !CopyFileW(m_strCopyFrom.c_str(), m_strCopyTo.c_str(), FALSE))
             return HRESULT_FROM_WIN32(GetLastError());
 

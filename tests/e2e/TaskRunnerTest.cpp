@@ -93,6 +93,17 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
     };
     const std::string noInterface = "HRESULT: 0x80004002 : \"" + SystemText(E_NOINTERFACE) +
                                     "\") pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes )";
+    const std::string testTask = "tasks/testtask/TestTask.cpp";
+    // A's lines and what its Run traced, then the error end of a failed Run.
+    const auto runFailed = [&](const char* pszCode, const Lines& traced)
+    {
+        Lines lines = Ran("A");
+        lines.insert(lines.end(), traced.begin(), traced.end());
+        return ErrorEnd(lines, "launcher/TaskRunner.cpp", "CHECK_HRESULT(pifTask->Run(",
+                        "HRESULT: " + std::string(pszCode) + " : \"" +
+                            SystemText(std::stoul(pszCode, nullptr, 16)) +
+                            "\") pifTask->Run( &eInstruction )");
+    };
     const std::string invalid = "HRESULT: 0x80070057 : \"" + SystemText(E_INVALIDARG) + "\")";
     const std::string problem =
         "---->\tCXMLDoc::FromURL() problem " + inst.BinFolder() + "/../\\bin\\Config.xml\n";
@@ -130,10 +141,20 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
          tasks("A {reload}; B"), Ran("A | C D"), tasks("C; D Instruction='2'; E")},
         {"a reloaded list that runs nothing ends the run", tasks("A {reload}"), Ran("A"),
          tasks("<T CLSID='none'/>")},
-        {"a failing Run", tasks("A RunResult='0x8FFF0001'; B"),
-         ErrorEnd(Ran("A"), "launcher/TaskRunner.cpp",
-                  "CHECK_HRESULT(pifTask->Run( &eInstruction ))",
-                  "HRESULT: 0x8FFF0001 : \"?\") pifTask->Run( &eInstruction )")},
+        // A failure from Run ends the run; an exception leaving Run becomes one,
+        // never a success (a last error of 0 once read as one).
+        {"a failing Run", tasks("A RunResult='0x8FFF0001'; B"), runFailed("0x8FFF0001", {})},
+        {"bad_alloc from Run", tasks("A Throw='bad_alloc'"), runFailed("0x8007000E", {})},
+        {"a core error from Run", tasks("A Throw='hresult'"),
+         runFailed("0x80070005", {Place(testTask, "CHECK_HRESULT(E_ACCESSDENIED)") +
+                                  "Thrown: HRESULT: 0x80070005 : \"" + SystemText(E_ACCESSDENIED) +
+                                  "\") E_ACCESSDENIED: [date]\n"})},
+        {"a Win32 error with last error 0 from Run", tasks("A Throw='win32'"),
+         runFailed("0x80004005",
+                   {Place(testTask, "CHECK_WIN32(false)") + "Thrown: LastError: 0 : \"" +
+                    SystemText(0) + "\") false: [date]\n"})},
+        {"a text error from Run", tasks("A Throw='text'"), runFailed("0x80070057", {})},
+        {"anything else from Run", tasks("A Throw='other'"), runFailed("0x8000FFFF", {})},
         // A mistyped element of a sample task: its trace line naming the attribute,
         // the task's Thrown, the launcher's Thrown, all with the same code.
         {"a faulty element",
