@@ -60,8 +60,7 @@ std::string Place(const std::string& file, const std::string& needle)
 }
 
 // The lines before, then an error end: Thrown at the check point that holds
-// needle, Caught at the catch site, the main routine's banners. The compile
-// date stands as [date].
+// needle, Caught, the banners; the compile date stands as [date].
 Lines ErrorEnd(Lines lines, const std::string& file, const std::string& needle,
                const std::string& what)
 {
@@ -77,9 +76,8 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
 {
     const CInstallation inst("runner");
     const std::string log = inst.Root() + "\\tasks.log", next = inst.Root() + "\\next.xml";
-    // A configuration of test tasks, "A; B Instruction='2'; <Other/>": a name and
-    // its attributes, or an element as it stands. {reload}: the attributes that
-    // replace Config.xml with next.xml and ask for a reload.
+    // Test tasks, "A; B Instruction='2'; <Other/>": a name and its attributes, or an
+    // element as it stands; {reload}: Config.xml replaced by next.xml, reloaded.
     const auto tasks = [&](const std::string& items)
     {
         const std::string reload =
@@ -183,8 +181,7 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
         {"no Run", "<Config><Tasks/></Config>",
          ErrorEnd({}, "launcher/TaskRunner.cpp", "CHECK_WIN32(Run);",
                   "LastError: 1168 : \"" + SystemText(ERROR_NOT_FOUND) + "\") Run")},
-        // The launcher's own passes leave memory and handles flat: the task
-        // pinned, its runtime's cost of loading again does not count.
+        // Memory and handles flat; the task pinned, so that only the launcher counts.
         {"a thousand reloads", tasks("M ReloadCount='1000' LogMemory='100' Pin='1'"), Lines()},
     };
     const std::regex date(": \\[[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}\\]\n$");
@@ -227,10 +224,9 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
     }
 }
 
-// Other copies and the updater, played by this process (CMutexOwner). Every
-// installation has an empty task list, so a launcher that passes the guard
-// ends at once with 0 and shows nothing; an end in the guard writes both
-// banners and ends with the guard's result.
+// Other copies and the updater, played by this process. With an empty task
+// list a launcher that passes the guard ends at once with 0 and shows nothing;
+// an end in the guard writes both banners and ends with the guard's result.
 TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
 {
     CInstallation guarded("guarded"), other("other");
@@ -263,12 +259,10 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
         {"event:register", "root", 1},
         {"event:exclusive", "root", 1},
         {"event:instance", "", 0}, // unguarded
-        {"event:instance", "root", 0},
         {"own:instance", "", 3},
         {"own:instance", "root release", 0},
         {"own:instance", "root abandon", 0},
         {"own:instance", "other", 0},
-        {"own:instance", "other root", 0},
         {"own:instance", "short", 0}, // the same folder spelled otherwise: another key
         {"own:instance", "root", 3},  // the one case that waits out the full 30 s
     };
@@ -329,9 +323,8 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
     }
 }
 
-// Thirty copies started at the same moment (created suspended, resumed
-// together). Copies that probed for the updater at the same moment once took
-// each other for it.
+// Thirty copies started at the same moment; copies that probed for the updater
+// at the same moment once took each other for it.
 TEST(Race, ThirtyCopiesStartedTogether)
 {
     const size_t cCopies = 30;
@@ -375,8 +368,7 @@ TEST(Race, ThirtyCopiesStartedTogether)
         }
         for (const PROCESS_INFORMATION& copy : copies)
             ::ResumeThread(copy.hThread);
-        // Waits until cWanted copies have ended (3 minutes at most, only against
-        // hangs), pressing OK on their boxes meanwhile.
+        // Until cWanted have ended (3 minutes at most), pressing OK on boxes.
         const auto waitFor = [&](size_t cWanted)
         {
             size_t cEnded = 0;

@@ -1,6 +1,5 @@
-// Records this process's own debugger-output records while in scope.
-// OutputDebugStringA raises DBG_PRINTEXCEPTION_C; a vectored handler sees it
-// first, on Windows and on Wine alike, with or without a debugger.
+// This process's own debugger-output records while in scope: a vectored handler
+// sees OutputDebugStringA's exception first, with or without a debugger.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,5 @@
-// Holds a named object as the updater or another copy of the launcher would.
-// A named mutex is owned per thread: an owned one belongs to a thread of its
-// own, which releases it when told, or ends owning it (abandoned).
+// A named object held as the updater or another copy would. A mutex is owned per
+// thread: a thread of its own owns it, then releases it or ends (abandoned).
 #pragma once
 
 #include <windows.h>

@@ -11,8 +11,7 @@
 class CScratchFolder
 {
 public:
-    // <parent>ostrelin-<pid>-<n>; the parent (with its trailing backslash) is
-    // the system's temporary folder unless given.
+    // <parent>ostrelin-<pid>-<n>; by default under the system's temporary folder.
     explicit CScratchFolder(std::string parent = std::string())
     {
         static int s_iFolder = 0;
@@ -32,8 +31,7 @@ public:
     const std::string& Folder() const { return m_path; } // without a trailing backslash
     std::string Path(const std::string& name) const { return m_path + "\\" + name; }
 
-    // The bytes, then zero bytes up to cbSize (sparse); folders on the way are
-    // created. Returns the file's path.
+    // The bytes, then zero bytes up to cbSize (sparse); returns the file's path.
     std::string Write(const std::string& name, const std::string& bytes, ULONGLONG cbSize = 0) const
     {
         const std::string path = Path(name);

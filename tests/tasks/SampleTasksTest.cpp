@@ -7,7 +7,9 @@
 
 #include "MessageBoxFinder.h"
 #include "ScratchFolder.h"
-#include "TaskHost.h"
+#include "ComApartment.h"
+#include "CoreXML.h"
+#include "ITask.h"
 #include "TestPaths.h"
 
 #include <cstdio>
@@ -16,6 +18,29 @@
 
 namespace
 {
+struct CAnswer
+{
+    HRESULT hrRun = E_UNEXPECTED;
+    TaskInstruction eInstruction = InstructionContinue;
+};
+
+// The task created by CLSID, Init with <Task attributes/> and Run, as the
+// launcher runs it.
+CAnswer RunTask(const CLSID& clsid, const std::string& attributes)
+{
+    CAnswer answer;
+    const CXMLDoc doc;
+    VARIANT_BOOL fLoaded = VARIANT_FALSE;
+    doc.pif()->loadXML(CComBSTR(("<Task " + attributes + "/>").c_str()), &fLoaded);
+    CInterfacePtr<ITask> pifTask;
+    HANDLE hRegister = nullptr;
+    if (::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
+                           reinterpret_cast<void**>(pifTask.AcceptHere())) == S_OK &&
+        fLoaded && pifTask->Init(doc.GetDocumentElement().pif(), &hRegister) == S_OK)
+        answer.hrRun = pifTask->Run(&answer.eInstruction);
+    return answer;
+}
+
 // Staged configurations travel byte for byte, plain or scrambled.
 const std::string strNew("\x81\x00\r\nscrambled\xff", 14);
 

@@ -51,7 +51,6 @@ const std::vector<CTextCase> lookups = {
     {932, "x.exe \x83 %ResourceRoot%=D:\\x", ""},
     {1252, "x.exe \x83 %ResourceRoot%=D:\\x", "D:\\x"},
     {932, "x.exe \x83 %ResourceRoot%=D:\\x %ResourceRoot%=E:\\y", "E:\\y"},
-    {0, "x.exe %ResourceRoot%=\x83", "\x83"}, // a lead byte alone at the very end
 };
 
 const std::vector<CTextCase> keys = {

@@ -1,5 +1,4 @@
-// What the tests of the configuration layer and its tool share: the support
-// fixtures.
+// What the tests of the configuration layer and its tool share.
 #pragma once
 
 #include "ChildProcess.h"

@@ -4,8 +4,7 @@
 #include "ScratchFolder.h"
 #include "TestPaths.h"
 
-// A folder of this test process's own under the system's temporary folder,
-// created on first use and removed at the end, with a trailing backslash.
+// The test process's own temporary folder, with a trailing backslash.
 inline std::string GetTestTempFolder()
 {
     static const CScratchFolder folder;

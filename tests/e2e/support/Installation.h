@@ -1,7 +1,6 @@
-// An installation of the launcher laid out as on a user's machine, in a fresh
-// temporary folder, and runs of its launcher under a debug session. A test that
-// starts the launcher meets its fixed-name mutexes, one namespace per Wine
-// prefix: give it PROPERTIES RESOURCE_LOCK ostrelin_named_mutexes.
+// An installation laid out as on a user's machine, and runs of its launcher
+// under a debug session. A test that starts the launcher meets its fixed-name
+// mutexes, one namespace per Wine prefix: RESOURCE_LOCK ostrelin_named_mutexes.
 #pragma once
 
 #include "DebugSession.h"
