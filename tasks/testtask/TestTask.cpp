@@ -1,49 +1,15 @@
 // OstrelinTestTask: a task whose behaviour its configuration element sets, for
-// tests of the launcher. Attributes (numbers are decimal, or hex with 0x; a
-// number that does not parse makes Init return E_INVALIDARG):
-//
-//   Name                text for the log lines, without blanks ("-" if absent)
-//   InitResult          HRESULT that Init returns (default 0)
-//   RunResult           HRESULT that Run returns (default 0)
-//   Instruction         value Run writes as the instruction (default: none)
-//   ReloadCount         N: Run writes InstructionReload while fewer than N reloads
-//                       were asked in this process, then InstructionStop; the
-//                       count lives in the environment variable
-//                       OstrelinTestTaskReloads_<Name>, so it survives unloads
-//   DelayMs             milliseconds Run sleeps before it returns
-//   CloseRegisterMutex  1: Init closes the register mutex handle and writes NULL
-//   Terminate           exit code: Run ends the process with TerminateProcess,
-//                       after its log line and delay
-//   OverlapMutex        name of a mutex that Run holds from entry to return;
-//                       held by someone else at entry, the run line says overlap
-//   WaitEvent           name of a manual-reset event that Run waits for (at most
-//                       60 s) after its log line and before its delay
-//   Log                 file to which Init and Run each append one line
-//   LogMemory           N: the run line adds the process's private (committed)
-//                       bytes and its handle count on every Nth reload counted
-//                       by ReloadCount (on every run without ReloadCount)
-//   LogPeak             1: the run line adds the process's peak working set
-//   Timestamp           1: the init and run lines add the performance counter as
-//                       it stood on entry to Init and Run (one clock for all
-//                       processes of the machine)
-//   Pin                 1: Init pins the DLL in memory, so unloads leave it loaded
-//   CopyFrom, CopyTo    Run copies file CopyFrom over file CopyTo, as an update
-//                       would replace the configuration; a failed copy is Run's
-//                       failure
-//
-// Log lines, fields separated by one blank:
-//   init <Name> pid=<process id> register=<1 if the register handle was non-NULL, else 0>
-//       [qpc=<counter>]
-//   run <Name> pid=<process id> instruction=<value on entry> runs=<Run calls since
-//       this copy of the DLL was loaded> [private=<bytes> handles=<count>]
-//       [peak=<bytes>] [qpc=<counter>] [overlap]
+// tests and benchmarks of the launcher. The README ("The test task") lists its
+// attributes and the lines it logs.
 #include "CoreBSTR.h"
+#include "CoreError.h"
 #include "OstrelinTask.h"
 #include "TestTaskClsid.h"
 
 #include <psapi.h>
 
 #include <cwchar>
+#include <new>
 #include <string>
 
 namespace
@@ -110,43 +76,34 @@ DWORD CountHandles()
     return cHandles;
 }
 
-// Owns the overlap mutex for the duration of Run, when it got it.
-class COverlapGuard
+// Owns the overlap mutex while Run runs, when it got it; WAIT_TIMEOUT when
+// someone else held it.
+struct COverlapGuard
 {
-public:
     explicit COverlapGuard(const std::wstring& strName)
+        : hMutex(strName.empty() ? nullptr : CreateMutexW(nullptr, FALSE, strName.c_str())),
+          dwWait(hMutex ? WaitForSingleObject(hMutex, 0) : WAIT_FAILED)
     {
-        if (strName.empty())
-            return;
-        m_hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
-        if (!m_hMutex)
-            return;
-        const DWORD dwWait = WaitForSingleObject(m_hMutex, 0);
-        m_fOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
-        m_fOverlap = dwWait == WAIT_TIMEOUT;
     }
     ~COverlapGuard()
     {
-        if (m_fOwned)
-            ReleaseMutex(m_hMutex);
-        if (m_hMutex)
-            CloseHandle(m_hMutex);
+        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED)
+            ReleaseMutex(hMutex);
+        if (hMutex)
+            CloseHandle(hMutex);
     }
     COverlapGuard(const COverlapGuard&) = delete;
     COverlapGuard& operator=(const COverlapGuard&) = delete;
 
-    bool m_fOverlap = false;
-
-private:
-    HANDLE m_hMutex = nullptr;
-    bool m_fOwned = false;
+    const HANDLE hMutex;
+    const DWORD dwWait;
 };
 } // namespace
 
 class CTestTask : public CTaskBase
 {
     std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex, m_strCopyFrom, m_strCopyTo;
-    std::wstring m_strWaitEvent;
+    std::wstring m_strWaitEvent, m_strThrow;
     LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
     LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_nLogMemory = 0, m_fPin = 0;
     LONG m_fLogPeak = 0, m_fTimestamp = 0;
@@ -163,6 +120,7 @@ class CTestTask : public CTaskBase
         GetTaskAttribute(pElement, L"CopyFrom", m_strCopyFrom);
         GetTaskAttribute(pElement, L"CopyTo", m_strCopyTo);
         GetTaskAttribute(pElement, L"WaitEvent", m_strWaitEvent);
+        GetTaskAttribute(pElement, L"Throw", m_strThrow);
         const struct
         {
             const wchar_t* pszName;
@@ -232,7 +190,7 @@ class CTestTask : public CTaskBase
         }
         if (m_fTimestamp)
             strLine += " qpc=" + strEntered;
-        if (overlap.m_fOverlap)
+        if (overlap.dwWait == WAIT_TIMEOUT)
             strLine += " overlap";
         AppendLine(m_strLog, strLine);
 
@@ -249,6 +207,20 @@ class CTestTask : public CTaskBase
             Sleep(static_cast<DWORD>(m_nDelayMs));
         if (m_fTerminate)
             TerminateProcess(GetCurrentProcess(), static_cast<UINT>(m_nTerminate));
+        // Exceptions for the SDK's barrier to turn into failure HRESULTs.
+        if (m_strThrow == L"bad_alloc")
+            throw std::bad_alloc();
+        if (m_strThrow == L"hresult")
+            CHECK_HRESULT(E_ACCESSDENIED);
+        if (m_strThrow == L"win32")
+        {
+            SetLastError(ERROR_SUCCESS);
+            CHECK_WIN32(false);
+        }
+        if (m_strThrow == L"text")
+            AtlThrow(E_INVALIDARG);
+        if (m_strThrow == L"other")
+            throw 1;
         if (!m_strCopyFrom.empty() && !CopyFileW(m_strCopyFrom.c_str(), m_strCopyTo.c_str(), FALSE))
             return HRESULT_FROM_WIN32(GetLastError());
 

@@ -1,6 +1,5 @@
-// Records this process's own debugger-output records while in scope.
-// OutputDebugStringA raises DBG_PRINTEXCEPTION_C; a vectored handler sees it
-// first, on Windows and on Wine alike, with or without a debugger.
+// This process's own debugger-output records while in scope: a vectored handler
+// sees OutputDebugStringA's exception first, with or without a debugger.
 #pragma once
 
 #include <windows.h>
@@ -29,12 +28,10 @@ private:
     static LONG CALLBACK OnException(EXCEPTION_POINTERS* pInfo)
     {
         const EXCEPTION_RECORD* pRecord = pInfo->ExceptionRecord;
-        if (s_pActive != nullptr && pRecord->ExceptionCode == DBG_PRINTEXCEPTION_C &&
+        if (s_pActive && pRecord->ExceptionCode == DBG_PRINTEXCEPTION_C &&
             pRecord->NumberParameters >= 2)
-        {
             s_pActive->m_records.emplace_back(
                 reinterpret_cast<const char*>(pRecord->ExceptionInformation[1]));
-        }
         return EXCEPTION_CONTINUE_SEARCH;
     }
 

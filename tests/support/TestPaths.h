@@ -5,8 +5,7 @@
 
 #include <string>
 
-// The folder of the running test executable, with a trailing backslash: the
-// build's bin folder, where every program of the build lands.
+// The build's bin folder, where the test itself runs, with a trailing backslash.
 inline std::string GetBinFolder()
 {
     char szPath[MAX_PATH * 4] = "";

@@ -1,25 +1,19 @@
 // Started by the StartProgram tests: task_child OUTFILE [EVENT]. Writes
-// "<current directory>|<command line>" (UTF-16) to OUTFILE, complete once it
-// appears, then waits for the named event, if one is given.
+// "<current directory>|<command line>" to OUTFILE, complete once it appears,
+// then waits for the named event, if one is given (a minute at most).
 #include <windows.h>
-
-#include <shellapi.h>
 
 #include <fstream>
 #include <string>
 
-int main()
+int main(int argc, char** argv)
 {
-    int cArgs = 0;
-    wchar_t** ppszArgs = CommandLineToArgvW(GetCommandLineW(), &cArgs);
-    wchar_t szFolder[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, szFolder);
-    const std::wstring strText = std::wstring(szFolder) + L"|" + GetCommandLineW();
-    const std::wstring strTemp = std::wstring(ppszArgs[1]) + L".tmp";
-    std::ofstream(strTemp.c_str(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(strText.data()), strText.size() * sizeof(wchar_t));
-    MoveFileW(strTemp.c_str(), ppszArgs[1]);
-    if (cArgs > 2)
-        WaitForSingleObject(CreateEventW(nullptr, TRUE, FALSE, ppszArgs[2]), INFINITE);
+    char szFolder[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, szFolder);
+    const std::string temp = std::string(argv[argc > 1 ? 1 : 0]) + ".tmp";
+    std::ofstream(temp, std::ios::binary) << szFolder << "|" << ::GetCommandLineA();
+    ::MoveFileA(temp.c_str(), argv[argc > 1 ? 1 : 0]);
+    if (argc > 2)
+        ::WaitForSingleObject(::CreateEventA(nullptr, TRUE, FALSE, argv[2]), 60000);
     return 0;
 }

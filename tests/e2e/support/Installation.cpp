@@ -3,35 +3,17 @@
 #include "E2EPaths.h"
 #include "LaunchPaths.h"
 
-#include <windows.h>
-
-#include <fstream>
 #include <stdexcept>
 
 const char szEmptyRunConfig[] = "<?xml version=\"1.0\"?>\r\n<Config>\r\n  <Run/>\r\n</Config>\r\n";
 
-namespace
-{
-CSessionOptions MakeSessionOptions(const std::string& commandLine, const CRunOptions& options)
-{
-    CSessionOptions session;
-    session.commandLine = commandLine;
-    session.workingDirectory = options.workingDirectory;
-    session.dismissBoxes = options.dismissBoxes;
-    session.timeoutMs = options.timeoutMs;
-    session.onEvent = options.onEvent;
-    return session;
-}
-} // namespace
-
 CInstallation::CInstallation(const std::string& name) : m_root(GetTestTempFolder() + name)
 {
-    if (!::CreateDirectoryA(m_root.c_str(), nullptr) ||
-        !::CreateDirectoryA(BinFolder().c_str(), nullptr))
-        throw std::runtime_error("cannot create the installation " + m_root);
     const std::string source = GetBinFolder() + "Ostrelin.exe";
-    if (!::CopyFileA(source.c_str(), LauncherPath().c_str(), TRUE))
-        throw std::runtime_error("cannot copy " + source + " to " + LauncherPath());
+    if (!::CreateDirectoryA(m_root.c_str(), nullptr) ||
+        !::CreateDirectoryA(BinFolder().c_str(), nullptr) ||
+        !::CopyFileA(source.c_str(), LauncherPath().c_str(), TRUE))
+        throw std::runtime_error("cannot lay out the installation " + m_root);
 }
 
 CInstallation::~CInstallation()
@@ -41,9 +23,7 @@ CInstallation::~CInstallation()
 
 void CInstallation::WriteConfig(const std::string& bytes) const
 {
-    std::ofstream file(ConfigPath(), std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!file.flush())
+    if (!(std::ofstream(ConfigPath(), std::ios::binary | std::ios::trunc) << bytes))
         throw std::runtime_error("cannot write " + ConfigPath());
 }
 
@@ -84,8 +64,13 @@ CSessionResult CInstallation::Run(const std::string& arguments, const CRunOption
 CSessionResult CInstallation::RunCommandLine(const std::string& commandLine,
                                              const CRunOptions& options)
 {
-    CDebugSession session(MakeSessionOptions(commandLine, options));
-    return session.Run();
+    CSessionOptions session;
+    session.commandLine = commandLine;
+    session.workingDirectory = options.workingDirectory;
+    session.dismissBoxes = options.dismissBoxes;
+    session.timeoutMs = options.timeoutMs;
+    session.onEvent = options.onEvent;
+    return CDebugSession(session).Run();
 }
 
 std::future<CSessionResult> CInstallation::Start(const std::string& arguments,

@@ -1,17 +1,6 @@
-// An installation of the launcher laid out as on a user's machine, in a fresh
-// temporary folder, and runs of its launcher under a debug session.
-//
-//   CInstallation inst("club");              // <temp>\...\club\bin\Ostrelin.exe
-//   inst.WriteConfig(szEmptyRunConfig);      // <root>\bin\Config.xml
-//   CSessionResult result = inst.Run();                       // "<exe>"
-//   CSessionResult result = inst.Run(inst.RootArgument());    // "<exe>" %ResourceRoot%="<root>"
-//   result.records, result.boxes, result.exitCode
-//
-//   auto run = inst.Start(...);  // in the background: run.wait_for(...), run.get()
-//
-// Every test that starts the launcher meets its fixed-name mutexes, which are
-// one namespace per Wine prefix: give it PROPERTIES RESOURCE_LOCK
-// ostrelin_named_mutexes in ostrelin_add_gtest.
+// An installation laid out as on a user's machine, and runs of its launcher
+// under a debug session. A test that starts the launcher meets its fixed-name
+// mutexes, one namespace per Wine prefix: RESOURCE_LOCK ostrelin_named_mutexes.
 #pragma once
 
 #include "DebugSession.h"
@@ -34,8 +23,7 @@ struct CRunOptions
 class CInstallation
 {
 public:
-    // Lays out <temp>\ostrelin-e2e-<pid>\<name>\bin\Ostrelin.exe, copied from
-    // the build's bin folder. Names must differ within one test.
+    // <temp folder of the test>\<name>\bin\Ostrelin.exe, copied from bin.
     explicit CInstallation(const std::string& name);
     ~CInstallation();
     CInstallation(const CInstallation&) = delete;
@@ -50,22 +38,19 @@ public:
     void WriteConfig(const std::string& bytes) const;
     void RemoveConfig() const;
 
-    // %ResourceRoot%="<root>"
+    // %ResourceRoot%="<root>"; the quoted launcher path, then the arguments;
+    // the same with the path in the 8.3 short form; the instance mutex name.
     std::string RootArgument() const;
-    // The quoted launcher path, then a blank and arguments when there are any.
     std::string CommandLine(const std::string& arguments = std::string()) const;
-    // The same with the launcher path in the 8.3 short form of every folder.
     std::string ShortCommandLine(const std::string& arguments = std::string()) const;
-    // The instance mutex name of a launcher started with CommandLine(arguments).
     std::string InstanceKey(const std::string& arguments = std::string()) const;
 
-    // Runs the launcher with CommandLine(arguments) and returns what it did.
+    // Runs the launcher with CommandLine(arguments), or a command line of the
+    // caller's own, and returns what it did; or runs it in the background.
     CSessionResult Run(const std::string& arguments = std::string(),
                        const CRunOptions& options = CRunOptions()) const;
-    // The same with a command line of the caller's own.
     static CSessionResult RunCommandLine(const std::string& commandLine,
                                          const CRunOptions& options = CRunOptions());
-    // Runs it in the background.
     std::future<CSessionResult> Start(const std::string& arguments = std::string(),
                                       const CRunOptions& options = CRunOptions()) const;
 

@@ -1,5 +1,4 @@
-// What the launcher shows and writes, word for word, for the assertions of
-// the end-to-end tests (written out here, not taken from the launcher).
+// What the launcher shows and writes, word for word, written out here.
 #pragma once
 
 #include "TraceEvent.h"

@@ -1,0 +1,211 @@
+// The configuration layer against the platform DOM: CXMLDoc::FromURL on files
+// as installations have them and on files it must refuse; selections, child
+// lists and attributes of a loaded configuration, where absence gives an empty
+// wrapper or the default and a node that is no element raises.
+#include "ConfigScramble.h"
+#include "XmlTestSupport.h"
+
+#include <cstdio>
+#include <functional>
+#include <thread>
+#include <vector>
+
+extern "C" const unsigned g_cElementSlots, g_iGetAttributeSlot;
+
+namespace
+{
+// The value the action gives, or the status, file and expression of the error
+// it raised; then each record it traced before that error's Thrown record.
+std::string Outcome(const std::function<std::string()>& action)
+{
+    CDebugOutputCapture capture;
+    std::string result;
+    size_t cThrown = 0;
+    try
+    {
+        result = action();
+    }
+    catch (const CCOMError& error)
+    {
+        char szStatus[16];
+        std::snprintf(szStatus, sizeof szStatus, "0x%08X ",
+                      static_cast<unsigned>(error.GetHResult()));
+        result = szStatus + std::string(error.GetPlace().file) + " " + error.GetExpression();
+        cThrown = 1;
+        EXPECT_TRUE(!capture.Records().empty() &&
+                    capture.Records().back().find("): Thrown: HRESULT: ") != std::string::npos)
+            << result;
+    }
+    for (size_t i = 0; i + cThrown < capture.Records().size(); ++i)
+        result += " | " + capture.Records()[i];
+    return result;
+}
+
+// The element's name, or "-" for an empty one.
+std::string NameOf(const CXMLElement& element)
+{
+    CComBSTR strName;
+    if (!element || FAILED(element.pif()->get_nodeName(strName.AcceptHere())))
+        return "-";
+    return TextFromWide(strName, strName.Length()).GetString();
+}
+
+std::string Utf16LeWithBom(const wchar_t* pwsz)
+{
+    std::string strBytes("\xFF\xFE");
+    for (; *pwsz != L'\0'; ++pwsz)
+        strBytes += {static_cast<char>(*pwsz & 0xFF), static_cast<char>(*pwsz >> 8)};
+    return strBytes;
+}
+
+const std::string kXml = "<Config V=\"caf\xC3\xA9\"><Run/></Config>";
+const char* const kLoaded = "Config caf\xE9"; // V in code page 1252
+const char* const kTooLarge = "core/CoreXML.cpp HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)";
+
+const char* const kSource = "core/CoreXML.cpp ";
+const std::string kNoElement = "0x80004002 ";
+const char* const kQuery = "pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes )";
+
+// Blanks between the elements, a comment among the tasks, attributes with a
+// character code page 1252 lacks (U+4E2D) or has only precomposed (e U+0301).
+const char* const kConfig = "<Config CLSID=\"root\">\n  <Run>\n"
+                            "    <A CLSID=\"{x}\" Empty=\"\" Foreign=\"a&#x4E2D;b\"\n"
+                            "       Accent=\"e&#x301;\" Latin=\"caf&#xE9;\"/>\n"
+                            "    <B/>\n    <!-- switched off -->\n    <C/>\n"
+                            "  </Run>\n  <Text>some text</Text>\n</Config>\n";
+
+// The attribute's value, marked when it is the default.
+std::string Attribute(const CXMLElement& element, const char* pszName)
+{
+    bool fFound = false;
+    const CText strValue = element.GetAttribute(pszName, "default", &fFound);
+    return strValue.GetString() + std::string(fFound ? "" : " (default)");
+}
+
+HRESULT STDMETHODCALLTYPE ThrowFromGetAttribute(void*, void*, void*)
+{
+    AtlThrow(E_OUTOFMEMORY);
+}
+
+// The element's "CLSID" with getAttribute answered by ThrowFromGetAttribute
+// through a copy of the element's method table.
+std::string WithGetAttribute(const CXMLElement& element)
+{
+    void*** const ppTable = reinterpret_cast<void***>(element.pif());
+    void** const pOriginal = *ppTable;
+    std::vector<void*> table(pOriginal, pOriginal + g_cElementSlots);
+    table[g_iGetAttributeSlot] = reinterpret_cast<void*>(&ThrowFromGetAttribute);
+    *ppTable = table.data();
+    const std::string value = Attribute(element, "CLSID");
+    *ppTable = pOriginal;
+    return value;
+}
+} // namespace
+
+TEST_F(ComTest, XmlLoad)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
+    const CScratchFolder folder;
+    // The root's name and its attribute V, "-" for no root, or the error raised.
+    const auto load = [](const std::string& path)
+    {
+        return Outcome(
+            [&]
+            {
+                const CXMLElement root = CXMLDoc::FromURL(path.c_str()).GetDocumentElement();
+                return root ? NameOf(root) + " " + root.GetAttribute("V", "").GetString() : "-";
+            });
+    };
+    const struct
+    {
+        const char* pszFileName;
+        std::string strBytes, strExpected;
+        ULONGLONG cbSize = 0; // more than the bytes: zero bytes up to it
+    } cases[] = {
+        {"Config.xml", "\xEF\xBB\xBF" + kXml, kLoaded},
+        {"Config.xml",
+         Utf16LeWithBom(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Config V=\"caf\u00E9\"/>"),
+         kLoaded},
+        {"Config.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Config V=\"caf\xE9\"/>",
+         kLoaded},
+        // Scrambled: only the file's own name, any case of its ASCII letters, marks it.
+        {"Config.xml", ScrambleConfig(kXml, "Config.xml"), kLoaded},
+        {"Config.xml", ScrambleConfig(kXml, "CONFIG.XML"), kLoaded},
+        {"config.xml", ScrambleConfig(kXml, "cOnFiG.xMl"), kLoaded},
+        {"Config.xml", ScrambleConfig(Utf16LeWithBom(L"<Config V=\"caf\u00E9\"/>"), "Config.xml"),
+         kLoaded},
+        {"Other.xml", ScrambleConfig(kXml, "Config.xml"), "-"},
+        {"\xE9.xml", ScrambleConfig(kXml, "\xE9.xml"), kLoaded},
+        {"\xE9.xml", ScrambleConfig(kXml, "\xC9.xml"), "-"},
+        {"Config.xml", ScrambleConfig("", "Config.xml"), "-"},
+        {"Config.xml", "<a V=\"\"/>", "a "}, // shorter than the name
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xC0000000ull}, // no buffer
+        {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xFFFFFFFFull}, // size + 1 wraps
+        // 4 GiB and more would read as the size modulo 4 GiB.
+        {"Config.xml", "", "0x800700DF " + std::string(kTooLarge), 0x100000000ull},
+        {"Config.xml", "<a/>", "0x800700DF " + std::string(kTooLarge), 0x100000004ull},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.strExpected, load(folder.Write(c.pszFileName, c.strBytes, c.cbSize)))
+            << c.pszFileName;
+
+    // Another program writes the file and lets others read it; or not.
+    const std::string path = folder.Write("Config.xml", kXml);
+    for (DWORD nShare : {DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE), DWORD(0)})
+    {
+        const HANDLE hWriter =
+            ::CreateFileA(path.c_str(), GENERIC_WRITE, nShare, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(nShare ? kLoaded
+                         : "0x80070020 core/CoreXML.cpp hRes | ---->\tCXMLDoc::FromURL() problem " +
+                               path + "\n",
+                  load(path));
+        ::CloseHandle(hWriter);
+    }
+    std::string outcome;
+    std::thread([&] { outcome = load(path); }).join(); // outside any COM apartment
+    EXPECT_EQ(
+        "0x800401F0 core/CoreXML.cpp ::CoCreateInstance( CLSID_DOMFreeThreadedDocument, NULL, "
+        "CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, (void**)AcceptHere())",
+        outcome);
+    // Through Wine's drive Z:, a sysfs file promises 4096 bytes and holds a few.
+    const char szShortRead[] = "Z:\\sys\\devices\\system\\cpu\\online";
+    if (::GetFileAttributesA(szShortRead) != INVALID_FILE_ATTRIBUTES)
+    {
+        EXPECT_EQ("0x80070026 core/CoreXML.cpp fileXML.Read(szBuf, nSize)", load(szShortRead));
+    }
+}
+
+TEST_F(ComTest, XmlAccess)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
+    const CScratchFolder folder;
+    const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", kConfig).c_str());
+    const CXMLElement root = doc.GetDocumentElement();
+    const CXMLNodeList tasks = root.SelectSingleElement("Run").GetChildNodes();
+    const auto select = [&](const char* pszXPath)
+    { return NameOf(root.SelectSingleElement(pszXPath)); };
+    {
+        CDebugOutputCapture capture; // absence traces nothing
+        EXPECT_EQ("Run-C-",
+                  select("Run") + select("Nothing") + select("Run/C") + select("@Missing"));
+        // The blanks are no nodes, the comment is.
+        EXPECT_EQ("4BC--", std::to_string(tasks.GetLength()) + NameOf(tasks.GetItem(1)) +
+                               NameOf(tasks.GetItem(3)) + NameOf(tasks.GetItem(4)) +
+                               NameOf(tasks.GetItem(-1)));
+        // Values pass through the ANSI code page.
+        const std::pair<const char*, const char*> attributes[] = {
+            {"CLSID", "{x}"},    {"Missing", "default (default)"},
+            {"Empty", ""},       {nullptr, "default (default)"},
+            {"Foreign", "a?b"},  {"Accent", "\xE9"},
+            {"Latin", "caf\xE9"}};
+        for (const auto& a : attributes)
+            EXPECT_EQ(a.second, Attribute(tasks.GetItem(0), a.first)) << a.second;
+        EXPECT_EQ(std::vector<std::string>(), capture.Records());
+    }
+    // A match that is no element raises; a DOM that runs out of memory while
+    // reading an attribute gives the default.
+    EXPECT_EQ(kNoElement + kSource + kQuery, Outcome([&] { return select("Run/A/@CLSID"); }));
+    EXPECT_EQ(kNoElement + kSource + kQuery, Outcome([&] { return select("Text/text()"); }));
+    EXPECT_EQ("default (default) | DoGetAttribute() failed: CLSID",
+              Outcome([&] { return WithGetAttribute(root); }));
+}
