@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ScratchFolder.h" // CScratchFolder, RemoveFolderTree
-#include "TestPaths.h"     // GetBinFolder
+#include "CoreModule.h"    // GetModuleFilePath
 
 #include <windows.h>
 
