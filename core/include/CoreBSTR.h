@@ -34,6 +34,10 @@ private:
 CText TextFromWide(const wchar_t* pwch, int cwch, UINT uCodePage = CP_THREAD_ACP,
                    DWORD dwFlags = 0);
 
+// Narrow text of the given code page to UTF-16; CAtlException when memory
+// runs out.
+CWideText WideFromText(const char* pch, int cch, UINT uCodePage = CP_ACP);
+
 // A VARIANT that clears itself.
 class CComVariant : public VARIANT
 {
