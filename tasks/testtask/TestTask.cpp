@@ -30,6 +30,10 @@
 //   CopyFrom, CopyTo    Run copies file CopyFrom over file CopyTo, as an update
 //                       would replace the configuration; a failed copy is Run's
 //                       failure
+//   Abort               1: Run calls abort() after its log line
+//   Throw               text: after its log line Run throws std::runtime_error
+//                       with this text out of ITask::Run itself, past the SDK's
+//                       barrier, as a task written without the SDK could
 //
 // Log lines, fields separated by one blank:
 //   init <Name> pid=<process id> register=<1 if the register handle was non-NULL, else 0>
@@ -43,7 +47,9 @@
 
 #include <psapi.h>
 
+#include <cstdlib>
 #include <cwchar>
+#include <stdexcept>
 #include <string>
 
 namespace
@@ -145,11 +151,47 @@ private:
 
 class CTestTask : public CTaskBase
 {
+    // The ITask the launcher gets: the SDK's, except that Throw leaves Run.
+    struct CEscapingRun : ITask
+    {
+        explicit CEscapingRun(CTestTask* pTask) : m_pTask(pTask) {}
+        CTestTask* m_pTask;
+
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+        {
+            return m_pTask->QueryInterface(riid, ppv);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return m_pTask->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return m_pTask->Release(); }
+        HRESULT STDMETHODCALLTYPE Init(IXMLDOMElement* pElement, HANDLE* phRegister) override
+        {
+            return m_pTask->Init(pElement, phRegister);
+        }
+        HRESULT STDMETHODCALLTYPE Run(TaskInstruction* peInstruction) override
+        {
+            const HRESULT hr = m_pTask->Run(peInstruction);
+            if (!m_pTask->m_strThrow.empty())
+                throw std::runtime_error(ToAnsi(m_pTask->m_strThrow));
+            return hr;
+        }
+    } m_escapingRun{this};
+
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == nullptr || !IsEqualIID(riid, IID_ITask))
+            return CTaskBase::QueryInterface(riid, ppv);
+        *ppv = &m_escapingRun;
+        AddRef();
+        return S_OK;
+    }
+
+private:
     std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex, m_strCopyFrom, m_strCopyTo;
-    std::wstring m_strWaitEvent;
+    std::wstring m_strWaitEvent, m_strThrow;
     LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
     LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_nLogMemory = 0, m_fPin = 0;
-    LONG m_fLogPeak = 0, m_fTimestamp = 0;
+    LONG m_fLogPeak = 0, m_fTimestamp = 0, m_fAbort = 0;
     bool m_fInstruction = false, m_fReloadCount = false, m_fTerminate = false;
 
     HRESULT OnInit(IXMLDOMElement* pElement, HANDLE* phRegisterMutex) override
@@ -163,6 +205,7 @@ class CTestTask : public CTaskBase
         GetTaskAttribute(pElement, L"CopyFrom", m_strCopyFrom);
         GetTaskAttribute(pElement, L"CopyTo", m_strCopyTo);
         GetTaskAttribute(pElement, L"WaitEvent", m_strWaitEvent);
+        GetTaskAttribute(pElement, L"Throw", m_strThrow);
         const struct
         {
             const wchar_t* pszName;
@@ -180,6 +223,7 @@ class CTestTask : public CTaskBase
             {L"Pin", &m_fPin, nullptr},
             {L"LogPeak", &m_fLogPeak, nullptr},
             {L"Timestamp", &m_fTimestamp, nullptr},
+            {L"Abort", &m_fAbort, nullptr},
         };
         for (const auto& number : numbers)
         {
@@ -249,6 +293,8 @@ class CTestTask : public CTaskBase
             Sleep(static_cast<DWORD>(m_nDelayMs));
         if (m_fTerminate)
             TerminateProcess(GetCurrentProcess(), static_cast<UINT>(m_nTerminate));
+        if (m_fAbort)
+            std::abort();
         if (!m_strCopyFrom.empty() && !CopyFileW(m_strCopyFrom.c_str(), m_strCopyTo.c_str(), FALSE))
             return HRESULT_FROM_WIN32(GetLastError());
 

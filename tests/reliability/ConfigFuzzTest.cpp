@@ -198,7 +198,7 @@ TEST_F(ConfigFuzz, HostileDocumentsEndNormallyOrWithOneTracedError)
         else if (fFailed)
         {
             ++cFailed;
-            // One Thrown; only an unopened file adds its "---->" line before.
+            // One Thrown; an unopened or unparsed file adds its "---->" line before.
             const size_t iThrown = records.size() == 2 && records[0].rfind("---->", 0) == 0 ? 1 : 0;
             fExpected = records.size() == iThrown + 1 && !ThrownSite(records[iThrown]).empty();
             if (fExpected)

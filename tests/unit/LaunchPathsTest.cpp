@@ -39,6 +39,12 @@ TEST(LaunchPaths, ArgumentLookup)
     {
         EXPECT_STREQ(c.pszExpected, FindCommandLineArgument(c.pszInput, "%ResourceRoot%"))
             << c.pszInput;
+        // The wide command line, read by the same rules.
+        const std::string input = c.pszInput, expected = c.pszExpected;
+        EXPECT_EQ(CWideText(expected.begin(), expected.end()),
+                  FindCommandLineArgument(std::wstring(input.begin(), input.end()).c_str(),
+                                          L"%ResourceRoot%"))
+            << c.pszInput;
     }
 }
 

@@ -9,5 +9,7 @@
 // created on first use, with a trailing backslash.
 std::string GetTestTempFolder();
 
-// Deletes a folder and everything in it; quiet when it is gone already.
+// Deletes a folder and everything in it, however deep; quiet when it is gone
+// already.
 void RemoveFolder(const std::string& folder);
+void RemoveFolder(const std::wstring& folder);

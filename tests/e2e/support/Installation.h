@@ -9,6 +9,9 @@
 //
 //   auto run = inst.Start(...);  // in the background: run.wait_for(...), run.get()
 //
+//   CInstallation lodz(L"\u0141\u00f3d\u017a");  // any name, any length: created and
+//   lodz.RunW(lodz.RootArgumentW());         // started through the wide forms
+//
 // Every test that starts the launcher meets its fixed-name mutexes, which are
 // one namespace per Wine prefix: give it PROPERTIES RESOURCE_LOCK
 // ostrelin_named_mutexes in ostrelin_add_gtest.
@@ -37,6 +40,8 @@ public:
     // Lays out <temp>\ostrelin-e2e-<pid>\<name>\bin\Ostrelin.exe, copied from
     // the build's bin folder. Names must differ within one test.
     explicit CInstallation(const std::string& name);
+    // The same through the wide forms, for any name and any length.
+    explicit CInstallation(const std::wstring& name);
     ~CInstallation();
     CInstallation(const CInstallation&) = delete;
     CInstallation& operator=(const CInstallation&) = delete;
@@ -45,6 +50,23 @@ public:
     std::string BinFolder() const { return m_root + "\\bin"; }
     std::string LauncherPath() const { return m_root + "\\bin\\Ostrelin.exe"; }
     std::string ConfigPath() const { return m_root + "\\bin\\Config.xml"; }
+
+    // The wide forms; the narrow ones above are these in the ANSI code page.
+    const std::wstring& RootW() const { return m_rootW; }
+    std::wstring LauncherPathW() const { return m_rootW + L"\\bin\\Ostrelin.exe"; }
+    std::wstring ConfigPathW() const { return m_rootW + L"\\bin\\Config.xml"; }
+    std::wstring RootArgumentW() const { return L"%ResourceRoot%=\"" + m_rootW + L"\""; }
+    std::wstring CommandLineW(const std::wstring& arguments) const;
+    CSessionResult RunW(const std::wstring& arguments,
+                        const CRunOptions& options = CRunOptions()) const;
+    // A wide command line of the caller's own; applicationName, when given, is
+    // the program file that a command line spelling it its own way starts.
+    static CSessionResult RunCommandLineW(const std::wstring& commandLine,
+                                          const CRunOptions& options = CRunOptions(),
+                                          const std::wstring& applicationName = std::wstring());
+    static std::future<CSessionResult>
+    StartCommandLineW(const std::wstring& commandLine, const CRunOptions& options = CRunOptions(),
+                      const std::wstring& applicationName = std::wstring());
 
     // Writes Config.xml with exactly these bytes (plain XML or scrambled).
     void WriteConfig(const std::string& bytes) const;
@@ -70,5 +92,6 @@ public:
                                       const CRunOptions& options = CRunOptions()) const;
 
 private:
+    std::wstring m_rootW;
     std::string m_root;
 };
