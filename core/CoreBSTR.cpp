@@ -3,6 +3,7 @@
 #include "CoreTrace.h"
 
 #include <cstring>
+#include <new>
 
 namespace
 {
@@ -67,6 +68,27 @@ CText TextFromWide(const wchar_t* pwch, int cwch, UINT uCodePage, DWORD dwFlags)
     if (::WideCharToMultiByte(uCodePage, dwFlags, pwch, cwch, pch, cch, nullptr, nullptr) != cch)
         ThrowConversionFailure();
     return strText;
+}
+
+CWideText WideFromText(const char* pch, int cch, UINT uCodePage)
+{
+    if (cch < 0 || (pch == nullptr && cch > 0))
+        AtlThrow(E_INVALIDARG);
+    const int cwch = cch == 0 ? 0 : ::MultiByteToWideChar(uCodePage, 0, pch, cch, nullptr, 0);
+    if (cch > 0 && cwch == 0)
+        ThrowConversionFailure();
+    CWideText str;
+    try
+    {
+        str.resize(static_cast<size_t>(cwch));
+    }
+    catch (const std::bad_alloc&)
+    {
+        AtlThrow(E_OUTOFMEMORY);
+    }
+    if (cwch > 0 && ::MultiByteToWideChar(uCodePage, 0, pch, cch, &str[0], cwch) != cwch)
+        ThrowConversionFailure();
+    return str;
 }
 
 CComVariant::CComVariant(const char* psz)

@@ -1,6 +1,10 @@
 #include "CoreFile.h"
 
+#include "CoreBSTR.h"
 #include "CoreTrace.h"
+
+#include <cstring>
+#include <cwchar>
 
 namespace
 {
@@ -18,10 +22,35 @@ CSharedReadFile::~CSharedReadFile()
         ::CloseHandle(m_hFile);
 }
 
+CWideText LongPathForm(const CWideText& strPath)
+{
+    if (strPath.size() < MAX_PATH || std::wcsncmp(strPath.c_str(), L"\\\\?\\", 4) == 0)
+        return strPath;
+    // The prefix turns off the system's normalising: do it first.
+    const DWORD cch = ::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr);
+    CWideText strFull(cch, L'\0');
+    const DWORD cchFull =
+        cch == 0 ? 0 : ::GetFullPathNameW(strPath.c_str(), cch, &strFull[0], nullptr);
+    if (cchFull == 0 || cchFull >= cch)
+        return strPath;
+    strFull.resize(cchFull);
+    if (std::wcsncmp(strFull.c_str(), L"\\\\", 2) != 0)
+        return L"\\\\?\\" + strFull; // C:\...
+    if (strFull[2] == L'?' || strFull[2] == L'.')
+        return strFull; // a device path already
+    return L"\\\\?\\UNC" + strFull.substr(1); // \\server\share\...
+}
+
 HRESULT CSharedReadFile::Open(const char* pszPath)
 {
-    m_hFile = ::CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return Open(WideFromText(pszPath, static_cast<int>(std::strlen(pszPath))).c_str());
+}
+
+HRESULT CSharedReadFile::Open(const wchar_t* pszPath)
+{
+    m_hFile = ::CreateFileW(LongPathForm(pszPath).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_hFile != INVALID_HANDLE_VALUE)
         return S_OK;
     return LastErrorAsFailure();

@@ -47,16 +47,58 @@ CXMLNodeList CXMLElement::GetChildNodes() const
 }
 // clang-format on
 
+namespace
+{
+CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath);
+} // namespace
+
 CXMLDoc CXMLDoc::FromURL(const CText& strPath)
+{
+    return LoadFile(WideFromText(strPath, strPath.GetLength()), strPath);
+}
+
+CXMLDoc CXMLDoc::FromURL(const CWideText& strPath)
+{
+    return LoadFile(strPath,
+                    TextFromWide(strPath.c_str(), static_cast<int>(strPath.size()), CP_ACP));
+}
+
+void CXMLDoc::TraceParseError(const CText& strPath) const
+{
+    long nLine = 0;
+    long nColumn = 0;
+    CText strReason("?");
+    CInterfacePtr<IXMLDOMParseError> pifError;
+    if (*this && SUCCEEDED(pif()->get_parseError(pifError.AcceptHere())) && pifError)
+    {
+        pifError->get_line(&nLine);
+        pifError->get_linepos(&nColumn);
+        CComBSTR strWide;
+        if (pifError->get_reason(strWide.AcceptHere()) == S_OK && strWide.Length() > 0)
+        {
+            // The parser ends its reason with a line break of its own.
+            strReason = TextFromWide(strWide, strWide.Length(), CP_ACP);
+            strReason.TrimRight(" \t\r\n");
+        }
+    }
+    CText strProblem;
+    FormatText(strProblem, "---->\tCXMLDoc::FromURL() parse error %s(%ld,%ld): %s\n",
+               strPath.GetString(), nLine, nColumn, strReason.GetString());
+    TraceText(strProblem);
+}
+
+namespace
+{
+CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath)
 {
     CXMLDoc docXML;
 
     CSharedReadFile fileXML;
-    const HRESULT hRes = fileXML.Open(strPath);
+    const HRESULT hRes = fileXML.Open(strPath.c_str());
     if (hRes != S_OK)
     {
         CText strProblem("---->\tCXMLDoc::FromURL() problem ");
-        strProblem += strPath;
+        strProblem += strShownPath;
         strProblem += "\n";
         TraceText(strProblem);
     }
@@ -78,7 +120,8 @@ CXMLDoc CXMLDoc::FromURL(const CText& strPath)
     CHECK_HRESULT(fileXML.Read(szBuf, nSize));
     szBuf[nSize] = '\0';
 
-    const char* const pszName = ::PathFindFileNameA(strPath);
+    // The marker is the name as the launcher always compared it: narrow.
+    const char* const pszName = ::PathFindFileNameA(strShownPath);
     const size_t iXML = UnscrambleConfigInPlace(szBuf, nSize, pszName, std::strlen(pszName));
     const ULONG cbXML = static_cast<ULONG>(nSize - iXML);
 
@@ -105,6 +148,7 @@ CXMLDoc CXMLDoc::FromURL(const CText& strPath)
     docXML.pif()->load(varXML, &fLoaded);
     return docXML;
 }
+} // namespace
 
 HRESULT CXMLElement::DoGetAttribute(CComVariant& varValue, const char* pszName) const
 {

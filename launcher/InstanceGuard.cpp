@@ -1,7 +1,6 @@
 #include "InstanceGuard.h"
 
 #include "LaunchPaths.h"
-#include "LauncherMain.h"
 
 // Shared with the updater and with copies in the field: exact texts.
 const char szRegisterMutexName[] = "ZembraniRegisterMutex";
@@ -41,7 +40,7 @@ void CGuardHandles::CloseAll()
     CloseAndNull(hInstanceMutex);
 }
 
-int TakeInstanceGuard(CGuardHandles& handles, CText& strRootValue)
+GuardResult TakeInstanceGuard(CGuardHandles& handles, CWideText& strRootValue)
 {
     // Both fixed mutexes exist before either is tested.
     handles.hRegisterMutex = ::CreateMutexA(nullptr, FALSE, szRegisterMutexName);
@@ -50,7 +49,7 @@ int TakeInstanceGuard(CGuardHandles& handles, CText& strRootValue)
     {
         handles.CloseAll();
         ShowMessage(szLoadingError);
-        return LauncherResultGuardFailed;
+        return GuardFixedMutexFailed;
     }
 
     // An owner of the exclusive mutex is installing an update.
@@ -58,21 +57,21 @@ int TakeInstanceGuard(CGuardHandles& handles, CText& strRootValue)
     {
         handles.CloseAll();
         ShowMessage(szUpdateMessage);
-        return LauncherResultUpdating;
+        return GuardUpdating;
     }
     ::ReleaseMutex(handles.hExclusiveMutex);
 
     const CText strInstanceKey = MakeInstanceKey(::GetCommandLineA());
     // Not tested: without it the wait fails and the run goes unguarded.
     handles.hInstanceMutex = ::CreateMutexA(nullptr, FALSE, strInstanceKey);
-    strRootValue = GetCommandLineArgument("%ResourceRoot%");
+    strRootValue = GetCommandLineArgument(L"%ResourceRoot%");
 
     // Owned from here to the end of the main thread; never released explicitly.
-    const DWORD nWait = strRootValue.IsEmpty() ? nInstanceWaitWithoutRoot : nInstanceWaitWithRoot;
+    const DWORD nWait = strRootValue.empty() ? nInstanceWaitWithoutRoot : nInstanceWaitWithRoot;
     if (::WaitForSingleObject(handles.hInstanceMutex, nWait) == WAIT_TIMEOUT)
     {
         handles.CloseAll();
-        return LauncherResultAlreadyRunning;
+        return GuardAlreadyRunning;
     }
-    return LauncherResultProceed;
+    return GuardProceed;
 }

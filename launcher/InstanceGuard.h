@@ -19,10 +19,19 @@ struct CGuardHandles
     void CloseAll();
 };
 
-// Takes the guard. Returns 0 to proceed, with the three handles open and
-// strRootValue holding %ResourceRoot%; otherwise the launcher's result 1, 2
-// or 3, with every handle closed and the message shown.
-int TakeInstanceGuard(CGuardHandles& handles, CText& strRootValue);
+// How the guard ended; the values are the launcher's exit codes.
+enum GuardResult
+{
+    GuardProceed = 0,
+    GuardFixedMutexFailed = 1, // "Error during casino loading." was shown
+    GuardUpdating = 2,         // the update message was shown
+    GuardAlreadyRunning = 3,   // another copy of this installation runs
+};
+
+// Takes the guard. GuardProceed with the three handles open and strRootValue
+// holding %ResourceRoot% (read from the wide command line); otherwise every
+// handle is closed and the message, if any, shown.
+GuardResult TakeInstanceGuard(CGuardHandles& handles, CWideText& strRootValue);
 
 extern const char szRegisterMutexName[];
 extern const char szExclusiveMutexName[];

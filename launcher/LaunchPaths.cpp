@@ -1,14 +1,77 @@
 #include "LaunchPaths.h"
 
+#include "CoreTrace.h"
+
+#include <cwchar>
+
 namespace
 {
 const char szConfigSuffix[] = "\\bin\\Config.xml";
 const char szParentStep[] = "/../";
+const wchar_t wszConfigSuffix[] = L"\\bin\\Config.xml";
+const wchar_t wszParentStep[] = L"/../";
+
+// CreateMutexA takes names of up to MAX_PATH characters.
+const int cchLongestKey = MAX_PATH;
+const int cchKeyHash = 16;
+const int cchKeyTail = cchLongestKey - cchKeyHash - 1;
+
+// The hash of the whole key, '_', and as many of its last characters as fit,
+// starting on a character boundary. Keeps the key's rules: no capital, no
+// "__", no trailing '_'.
+CText ShortenInstanceKey(const CText& strKey)
+{
+    unsigned long long nHash = 14695981039346656037ull; // FNV-1a, 64 bits
+    for (int i = 0; i < strKey.GetLength(); ++i)
+    {
+        nHash ^= static_cast<unsigned char>(strKey[i]);
+        nHash *= 1099511628211ull;
+    }
+    int iTail = 0;
+    while (strKey.GetLength() - iTail > cchKeyTail)
+        iTail += strKey.CharLength(iTail);
+    if (iTail < strKey.GetLength() && strKey[iTail] == '_')
+        ++iTail;
+
+    CText strShort;
+    FormatText(strShort, "%08lx%08lx_", static_cast<unsigned long>(nHash >> 32),
+               static_cast<unsigned long>(nHash & 0xFFFFFFFFu));
+    strShort += strKey.Mid(iTail, -1);
+    return strShort;
+}
 } // namespace
 
 CText GetCommandLineArgument(const char* pszName)
 {
     return FindCommandLineArgument(::GetCommandLineA(), pszName);
+}
+
+CWideText GetCommandLineArgument(const wchar_t* pszName)
+{
+    return FindCommandLineArgument(::GetCommandLineW(), pszName);
+}
+
+CWideText FindCommandLineArgument(const wchar_t* pszCommandLine, const wchar_t* pszName)
+{
+    // UTF-16 needs no care for double-byte characters: plain searches.
+    const size_t cchName = std::wcslen(pszName);
+    for (const wchar_t* pszAt = std::wcsstr(pszCommandLine, pszName); pszAt != nullptr;
+         pszAt = std::wcsstr(pszAt + 1, pszName))
+    {
+        if (pszAt == pszCommandLine || pszAt[-1] != L' ' || pszAt[cchName] != L'=')
+            continue;
+
+        const wchar_t* pszValue = pszAt + cchName + 1;
+        wchar_t chClose = L' ';
+        if (*pszValue == L'"' || *pszValue == L'\'')
+            chClose = *pszValue++;
+
+        const wchar_t* pszClose = std::wcschr(pszValue, chClose);
+        if (pszClose != nullptr)
+            return CWideText(pszValue, static_cast<size_t>(pszClose - pszValue));
+        return chClose == L' ' ? CWideText(pszValue) : CWideText();
+    }
+    return CWideText();
 }
 
 CText FindCommandLineArgument(const char* pszCommandLine, const char* pszName)
@@ -63,7 +126,9 @@ CText MakeInstanceKey(const char* pszCommandLine)
     while (strKey.Replace("__", "_") > 0)
     {
     }
-    return strKey;
+    // Measured as the name the system gets: characters, not bytes.
+    const int cwchKey = ::MultiByteToWideChar(CP_ACP, 0, strKey, strKey.GetLength(), nullptr, 0);
+    return cwchKey > cchLongestKey ? ShortenInstanceKey(strKey) : strKey;
 }
 
 CText ResolveConfigPath(CText strRootValue)
@@ -87,6 +152,28 @@ CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath)
     return strRootValue;
 }
 
+CWideText ResolveConfigPath(CWideText strRootValue)
+{
+    if (strRootValue.empty())
+        return ResolveConfigPathFrom(strRootValue, GetModulePathW());
+    return ResolveConfigPathFrom(strRootValue, CWideText());
+}
+
+CWideText ResolveConfigPathFrom(CWideText strRootValue, const CWideText& strModulePath)
+{
+    if (strRootValue.empty())
+    {
+        const wchar_t* const pszBackslash = std::wcsrchr(strModulePath.c_str(), L'\\');
+        strRootValue = pszBackslash != nullptr
+                           ? CWideText(strModulePath.c_str(),
+                                       static_cast<size_t>(pszBackslash - strModulePath.c_str()))
+                           : CWideText(L".");
+        strRootValue += wszParentStep;
+    }
+    strRootValue += wszConfigSuffix;
+    return strRootValue;
+}
+
 CText GetModulePath()
 {
     // MAX_PATH first; a longer path (long-path aware systems) grows the buffer.
@@ -98,5 +185,21 @@ CText GetModulePath()
         const DWORD cch = ::GetModuleFileNameA(nullptr, szBuf, nSize);
         if (cch < nSize || nSize >= nLongestPath)
             return CText(szBuf, static_cast<int>(cch < nSize ? cch : nSize));
+    }
+}
+
+CWideText GetModulePathW()
+{
+    const DWORD nLongestPath = 0x8000;
+    CWideText strPath;
+    for (DWORD nSize = MAX_PATH;; nSize *= 2)
+    {
+        strPath.resize(nSize);
+        const DWORD cch = ::GetModuleFileNameW(nullptr, &strPath[0], nSize);
+        if (cch < nSize || nSize >= nLongestPath)
+        {
+            strPath.resize(cch < nSize ? cch : nSize);
+            return strPath;
+        }
     }
 }

@@ -7,14 +7,25 @@
 // The value of argument pszName on the process command line, or empty.
 CText GetCommandLineArgument(const char* pszName);
 CText FindCommandLineArgument(const char* pszCommandLine, const char* pszName);
+// The same rules on the wide command line, which also spells folders that the
+// ANSI code page lacks letters for.
+CWideText GetCommandLineArgument(const wchar_t* pszName);
+CWideText FindCommandLineArgument(const wchar_t* pszCommandLine, const wchar_t* pszName);
 
-// The per-installation mutex name, from the full process command line.
+// The per-installation mutex name, from the full narrow process command line
+// (the updater computes it from the same text). A key longer than a mutex
+// name may be (MAX_PATH characters) is shortened: the 16 hex digits of its
+// 64-bit FNV-1a hash, '_', then its last characters.
 CText MakeInstanceKey(const char* pszCommandLine);
 
 // strRootValue followed by "\bin\Config.xml"; an empty root stands for the
 // directory above the executable's own.
 CText ResolveConfigPath(CText strRootValue);
 CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath);
+// The wide forms the launcher opens the file with.
+CWideText ResolveConfigPath(CWideText strRootValue);
+CWideText ResolveConfigPathFrom(CWideText strRootValue, const CWideText& strModulePath);
 
 // The full path of the running executable, however long.
 CText GetModulePath();
+CWideText GetModulePathW();

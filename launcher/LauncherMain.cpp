@@ -8,15 +8,15 @@
 int LauncherMain(const char* /*pszCmdLine*/, int /*nShowCmd*/)
 {
     CGuardHandles handles;
-    CText strRootValue;
-    const int nGuardResult = TakeInstanceGuard(handles, strRootValue);
-    if (nGuardResult != LauncherResultProceed)
-        return nGuardResult;
+    CWideText strRootValue;
+    const GuardResult eGuard = TakeInstanceGuard(handles, strRootValue);
+    if (eGuard != GuardProceed)
+        return eGuard;
 
     // The one catch site of the launcher's errors.
     try
     {
-        const CText strConfigPath = ResolveConfigPath(strRootValue);
+        const CWideText strConfigPath = ResolveConfigPath(strRootValue);
         RunTasks(strConfigPath, handles);
     }
     catch (const CCoreError& error)

@@ -1,6 +1,7 @@
 // Process entry: COM for the main thread around the driver routine.
 #include <windows.h>
 
+#include "AbnormalEnd.h"
 #include "CoreTrace.h"
 #include "LauncherMain.h"
 
@@ -22,6 +23,7 @@ private:
 int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR pszCmdLine,
                    int nShowCmd)
 {
+    InstallAbnormalEndHandlers();
     ::CoInitialize(nullptr);
     ::DefWindowProcA(nullptr, 0, 0, 0);
     CLauncherModule module;

@@ -2,6 +2,7 @@
 
 #include "CoreBSTR.h"
 #include "CoreError.h"
+#include "CoreTrace.h"
 #include "CoreXML.h"
 #include "ITask.h"
 
@@ -17,25 +18,48 @@ CXMLNodeList GetTaskList(const CXMLElement& Node)
     return Run.GetChildNodes();
 }
 
+// A registered class that cannot be created (its DLL gone or broken) is an
+// installation fault: traced, though the child is skipped as before.
+bool IsSilentCreationFailure(HRESULT hr)
+{
+    return hr == REGDB_E_CLASSNOTREG || hr == E_NOINTERFACE;
+}
+
+void TraceCreationFailure(long iChild, const CXMLElement& taskElement, const CText& strClsid,
+                          HRESULT hr)
+{
+    CComBSTR strName;
+    taskElement->get_tagName(strName.AcceptHere());
+    CText strRecord;
+    FormatText(strRecord, "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"\n",
+               static_cast<unsigned>(hr), iChild + 1,
+               TextFromWide(strName, strName.Length(), CP_ACP).GetString(), strClsid.GetString());
+    TraceText(strRecord);
+}
+
 // Creates, initialises and runs the task of child iChild. Returns true when the
 // task's instruction ends the pass. A child that names no usable task is
-// skipped without a trace.
+// skipped; only a registered class that cannot be created leaves a trace.
 bool RunTask(const CXMLNodeList& taskList, long iChild, HANDLE* phRegisterMutex,
              TaskInstruction& eInstruction)
 {
+    const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "", nullptr);
     CLSID clsid;
-    {
-        const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "", nullptr);
-        if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
-            return false;
-    }
+    if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
+        return false;
 
     eInstruction = InstructionContinue;
     {
         CInterfacePtr<ITask> pifTask;
-        if (::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
-                               reinterpret_cast<void**>(pifTask.AcceptHere())) != S_OK)
+        const HRESULT hrCreate = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
+                                                    reinterpret_cast<void**>(pifTask.AcceptHere()));
+        if (hrCreate != S_OK)
+        {
+            if (!IsSilentCreationFailure(hrCreate))
+                TraceCreationFailure(iChild, taskList.GetItem(iChild), strClsid, hrCreate);
             return false;
+        }
+        ::SetLastError(ERROR_INVALID_DATA); // S_OK without an interface
         CHECK_WIN32(pifTask);
 
         HRESULT hrInit;
@@ -65,6 +89,12 @@ void EndRunNormally(CGuardHandles& handles)
 
 void RunTasks(const CText& strConfigPath, CGuardHandles& handles, NormalEndFunction pfnNormalEnd)
 {
+    RunTasks(WideFromText(strConfigPath, strConfigPath.GetLength()), handles, pfnNormalEnd);
+}
+
+void RunTasks(const CWideText& strConfigPath, CGuardHandles& handles,
+              NormalEndFunction pfnNormalEnd)
+{
     for (;;)
     {
         // Cleared on every pass: a reloaded list that runs no task ends the run
@@ -72,8 +102,15 @@ void RunTasks(const CText& strConfigPath, CGuardHandles& handles, NormalEndFunct
         TaskInstruction eInstruction = InstructionContinue;
 
         const CXMLDoc Doc = CXMLDoc::FromURL(strConfigPath);
+        ::SetLastError(ERROR_INVALID_DATA); // no document
         CHECK_WIN32(Doc);
         const CXMLElement Node = Doc.GetDocumentElement();
+        if (!Node)
+        {
+            Doc.TraceParseError(TextFromWide(strConfigPath.c_str(),
+                                             static_cast<int>(strConfigPath.size()), CP_ACP));
+            ::SetLastError(ERROR_XML_PARSE_ERROR);
+        }
         CHECK_WIN32(Node);
         const CXMLNodeList taskList = GetTaskList(Node);
 

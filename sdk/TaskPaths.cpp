@@ -21,8 +21,9 @@ std::wstring ExpandEnvironment(const std::wstring& strPath)
 
 std::wstring GetLiveConfigPath()
 {
-    const CText strConfigPath = ResolveConfigPath(GetCommandLineArgument("%ResourceRoot%"));
-    return GetFullPath(static_cast<BSTR>(CComBSTR(strConfigPath)));
+    // Wide, as the launcher resolves it: folders outside the ANSI code page.
+    const CWideText strConfigPath = ResolveConfigPath(GetCommandLineArgument(L"%ResourceRoot%"));
+    return GetFullPath(std::wstring(strConfigPath.c_str(), strConfigPath.size()));
 }
 
 std::wstring ResolveTaskPath(const std::wstring& strPath)

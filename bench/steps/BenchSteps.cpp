@@ -67,7 +67,7 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
     try
     {
         CGuardHandles handles;
-        CText strRootValue;
+        CWideText strRootValue;
         TakeInstanceGuard(handles, strRootValue);
         const CText strConfigPath = ResolveConfigPath(CText(config.c_str()));
         Mark("guard");

@@ -66,6 +66,10 @@ CORE_NO_BSTR_COMPARISON(>=);
 CText TextFromWide(const wchar_t* pwch, int cwch, UINT uCodePage = CP_THREAD_ACP,
                    DWORD dwFlags = 0);
 
+// Narrow text of the given code page to UTF-16; CAtlException when memory
+// runs out.
+CWideText WideFromText(const char* pch, int cch, UINT uCodePage = CP_ACP);
+
 // A VARIANT that clears itself. Its value is set and read through these
 // operations only, never through V_VT and its kin.
 class CComVariant : public VARIANT

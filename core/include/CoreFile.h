@@ -1,7 +1,7 @@
 // A file read in one piece while others may go on reading and writing it.
 #pragma once
 
-#include <windows.h>
+#include "CoreText.h"
 
 class CSharedReadFile
 {
@@ -11,7 +11,10 @@ public:
     CSharedReadFile(const CSharedReadFile&) = delete;
     CSharedReadFile& operator=(const CSharedReadFile&) = delete;
 
-    // S_OK, or the last error as an HRESULT.
+    // S_OK, or the last error as an HRESULT. A path of MAX_PATH characters or
+    // more is opened in its full \\?\ form.
+    HRESULT Open(const wchar_t* pszPath);
+    // A path of the ANSI code page.
     HRESULT Open(const char* pszPath);
     // The whole size; 0 when it cannot be read.
     ULONGLONG GetSize() const;
@@ -22,3 +25,7 @@ public:
 private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 };
+
+// The form of strPath that opens whatever its length: unchanged below
+// MAX_PATH, else its full path behind \\?\ (\\?\UNC\ for a share).
+CWideText LongPathForm(const CWideText& strPath);

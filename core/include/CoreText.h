@@ -66,3 +66,11 @@ private:
 };
 
 CText operator+(const CText& a, const char* b);
+
+// UTF-16 text, for paths that the ANSI code page cannot spell. A traits type
+// of its own keeps libstdc++'s prebuilt std::wstring (some 50 KB) out of the
+// launcher: only the members in use are compiled in.
+struct CWideTraits : std::char_traits<wchar_t>
+{
+};
+using CWideText = std::basic_string<wchar_t, CWideTraits>;

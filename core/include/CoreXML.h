@@ -88,8 +88,15 @@ public:
     CXMLDoc();
 
     // Reads a local file, plain or scrambled, in one piece. Content that does
-    // not parse gives a document without a root, not an error.
+    // not parse gives a document without a root, not an error. Traces and the
+    // scrambled form's marker use the path as narrow text, converted with the
+    // code page's default character where the wide path has letters it lacks.
     static CXMLDoc FromURL(const CText& strPath);
+    static CXMLDoc FromURL(const CWideText& strPath);
+
+    // One record naming the file, the parser's line and column, and its
+    // reason, for a document that did not parse.
+    void TraceParseError(const CText& strPath) const;
 
     // Empty when the document has no root.
     CXMLElement GetDocumentElement() const;

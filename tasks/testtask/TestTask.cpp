@@ -8,8 +8,10 @@
 
 #include <psapi.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 namespace
@@ -76,37 +78,82 @@ DWORD CountHandles()
     return cHandles;
 }
 
-// Owns the overlap mutex while Run runs, when it got it; WAIT_TIMEOUT when
-// someone else held it.
-struct COverlapGuard
+// Owns the overlap mutex for the duration of Run, when it got it.
+class COverlapGuard
 {
+public:
     explicit COverlapGuard(const std::wstring& strName)
-        : hMutex(strName.empty() ? nullptr : CreateMutexW(nullptr, FALSE, strName.c_str())),
-          dwWait(hMutex ? WaitForSingleObject(hMutex, 0) : WAIT_FAILED)
     {
+        if (strName.empty())
+            return;
+        m_hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
+        if (!m_hMutex)
+            return;
+        const DWORD dwWait = WaitForSingleObject(m_hMutex, 0);
+        m_fOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+        m_fOverlap = dwWait == WAIT_TIMEOUT;
     }
     ~COverlapGuard()
     {
-        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED)
-            ReleaseMutex(hMutex);
-        if (hMutex)
-            CloseHandle(hMutex);
+        if (m_fOwned)
+            ReleaseMutex(m_hMutex);
+        if (m_hMutex)
+            CloseHandle(m_hMutex);
     }
     COverlapGuard(const COverlapGuard&) = delete;
     COverlapGuard& operator=(const COverlapGuard&) = delete;
 
-    const HANDLE hMutex;
-    const DWORD dwWait;
+    bool m_fOverlap = false;
+
+private:
+    HANDLE m_hMutex = nullptr;
+    bool m_fOwned = false;
 };
 } // namespace
 
 class CTestTask : public CTaskBase
 {
+    // The ITask the launcher gets: the SDK's, except that Escape leaves Run.
+    struct CEscapingRun : ITask
+    {
+        explicit CEscapingRun(CTestTask* pTask) : m_pTask(pTask) {}
+        CTestTask* m_pTask;
+
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+        {
+            return m_pTask->QueryInterface(riid, ppv);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return m_pTask->AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return m_pTask->Release(); }
+        HRESULT STDMETHODCALLTYPE Init(IXMLDOMElement* pElement, HANDLE* phRegister) override
+        {
+            return m_pTask->Init(pElement, phRegister);
+        }
+        HRESULT STDMETHODCALLTYPE Run(TaskInstruction* peInstruction) override
+        {
+            const HRESULT hr = m_pTask->Run(peInstruction);
+            if (!m_pTask->m_strEscape.empty())
+                throw std::runtime_error(ToAnsi(m_pTask->m_strEscape));
+            return hr;
+        }
+    } m_escapingRun{this};
+
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == nullptr || !IsEqualIID(riid, IID_ITask))
+            return CTaskBase::QueryInterface(riid, ppv);
+        *ppv = &m_escapingRun;
+        AddRef();
+        return S_OK;
+    }
+
+private:
     std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex, m_strCopyFrom, m_strCopyTo;
-    std::wstring m_strWaitEvent, m_strThrow;
+    std::wstring m_strWaitEvent, m_strThrow, m_strEscape;
     LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
     LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_nLogMemory = 0, m_fPin = 0;
-    LONG m_fLogPeak = 0, m_fTimestamp = 0;
+    LONG m_fLogPeak = 0, m_fTimestamp = 0, m_fAbort = 0;
     bool m_fInstruction = false, m_fReloadCount = false, m_fTerminate = false;
 
     HRESULT OnInit(IXMLDOMElement* pElement, HANDLE* phRegisterMutex) override
@@ -121,6 +168,7 @@ class CTestTask : public CTaskBase
         GetTaskAttribute(pElement, L"CopyTo", m_strCopyTo);
         GetTaskAttribute(pElement, L"WaitEvent", m_strWaitEvent);
         GetTaskAttribute(pElement, L"Throw", m_strThrow);
+        GetTaskAttribute(pElement, L"Escape", m_strEscape);
         const struct
         {
             const wchar_t* pszName;
@@ -138,6 +186,7 @@ class CTestTask : public CTaskBase
             {L"Pin", &m_fPin, nullptr},
             {L"LogPeak", &m_fLogPeak, nullptr},
             {L"Timestamp", &m_fTimestamp, nullptr},
+            {L"Abort", &m_fAbort, nullptr},
         };
         for (const auto& number : numbers)
         {
@@ -190,7 +239,7 @@ class CTestTask : public CTaskBase
         }
         if (m_fTimestamp)
             strLine += " qpc=" + strEntered;
-        if (overlap.dwWait == WAIT_TIMEOUT)
+        if (overlap.m_fOverlap)
             strLine += " overlap";
         AppendLine(m_strLog, strLine);
 
@@ -221,6 +270,8 @@ class CTestTask : public CTaskBase
             AtlThrow(E_INVALIDARG);
         if (m_strThrow == L"other")
             throw 1;
+        if (m_fAbort)
+            std::abort();
         if (!m_strCopyFrom.empty() && !CopyFileW(m_strCopyFrom.c_str(), m_strCopyTo.c_str(), FALSE))
             return HRESULT_FROM_WIN32(GetLastError());
 

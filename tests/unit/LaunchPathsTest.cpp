@@ -136,6 +136,16 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
             }
         }
     }
+    // The wide command line, read by the same rules.
+    for (const CTextCase& c : lookups)
+    {
+        const std::string input = c.pszInput, expected = c.pszExpected;
+        if (c.nCodePage == 0)
+            EXPECT_EQ(CWideText(expected.begin(), expected.end()),
+                      FindCommandLineArgument(CWideText(input.begin(), input.end()).c_str(),
+                                              L"%ResourceRoot%"))
+                << c.pszInput;
+    }
 }
 
 // What the end-to-end traces cannot show: a check point evaluates its

@@ -21,6 +21,17 @@ void CloseIfOpen(HANDLE h)
         ::CloseHandle(h);
 }
 
+std::wstring WideFromAnsi(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int cb = static_cast<int>(text.size());
+    const int cch = ::MultiByteToWideChar(CP_ACP, 0, text.data(), cb, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(cch), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), cb, &wide[0], cch);
+    return wide;
+}
+
 std::vector<char> MakeEnvironmentBlock(const std::vector<std::string>& entries)
 {
     std::vector<char> block;
@@ -78,20 +89,24 @@ CSessionResult CDebugSession::Run()
 
 bool CDebugSession::Start()
 {
-    // CreateProcessA may write into the command line.
-    std::vector<char> commandLine(m_options.commandLine.begin(), m_options.commandLine.end());
-    commandLine.push_back('\0');
+    // Wide, so that programs in folders that the ANSI code page cannot spell
+    // start too; CreateProcessW may write into the command line.
+    std::wstring wideLine = m_options.wideCommandLine.empty() ? WideFromAnsi(m_options.commandLine)
+                                                              : m_options.wideCommandLine;
+    std::vector<wchar_t> commandLine(wideLine.begin(), wideLine.end());
+    commandLine.push_back(L'\0');
+    const std::wstring workingDirectory = WideFromAnsi(m_options.workingDirectory);
     std::vector<char> environment;
     if (m_options.environment)
         environment = MakeEnvironmentBlock(*m_options.environment);
 
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    if (!::CreateProcessA(
-            nullptr, commandLine.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+    if (!::CreateProcessW(
+            m_options.applicationName.empty() ? nullptr : m_options.applicationName.c_str(),
+            commandLine.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
             environment.empty() ? nullptr : environment.data(),
-            m_options.workingDirectory.empty() ? nullptr : m_options.workingDirectory.c_str(),
-            &startup, &m_process))
+            workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &m_process))
     {
         m_result.outcome = SessionOutcome::StartFailed;
         m_result.startError = ::GetLastError();

@@ -11,7 +11,14 @@
 
 struct CSessionOptions
 {
-    std::string commandLine;      // program and arguments, passed on verbatim
+    std::string commandLine; // program and arguments, passed on verbatim
+    // Used instead of commandLine when not empty: also spells what the ANSI
+    // code page cannot.
+    std::wstring wideCommandLine;
+    // The program file, when the command line names it in a form that cannot
+    // be started (a path of MAX_PATH characters or more); empty: taken from
+    // the command line.
+    std::wstring applicationName;
     std::string workingDirectory; // empty: this process's own
     // "NAME=value" entries that make up the program's whole environment;
     // absent: this process's own environment.

@@ -16,7 +16,7 @@ struct CTraceArguments
     std::string error;       // not empty: the arguments are wrong, and why
 };
 
-// Parses the tool's full command line (GetCommandLineA). The program's
+// Parses the tool's full command line (GetCommandLineW as UTF-8). The program's
 // command line is taken over verbatim, quotes included, because programs
 // such as the launcher read their own command line as raw text.
 CTraceArguments ParseTraceArguments(const char* pszCommandLine);

@@ -48,7 +48,7 @@ struct CSessionResult
 {
     SessionOutcome outcome = SessionOutcome::StartFailed;
     DWORD exitCode = 0;
-    DWORD startError = 0; // Win32 error of CreateProcessA
+    DWORD startError = 0; // Win32 error of CreateProcessW
     DWORD elapsedMs = 0;
     std::vector<CTraceEvent> events;    // everything, in order of observation
     std::vector<std::string> records;   // the records alone

@@ -14,6 +14,34 @@ const int nExitTimedOut = 124;
 const int nExitBadArguments = 125;
 const int nExitCannotStart = 126;
 
+std::wstring WideFrom(const std::string& text, UINT uCodePage)
+{
+    const int cb = static_cast<int>(text.size());
+    const int cch = cb == 0 ? 0 : ::MultiByteToWideChar(uCodePage, 0, text.data(), cb, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(cch), L'\0');
+    if (cch > 0)
+        ::MultiByteToWideChar(uCodePage, 0, text.data(), cb, &wide[0], cch);
+    return wide;
+}
+
+std::string TextFrom(const std::wstring& wide, UINT uCodePage)
+{
+    const int cch = static_cast<int>(wide.size());
+    const int cb = cch == 0 ? 0
+                            : ::WideCharToMultiByte(uCodePage, 0, wide.data(), cch, nullptr, 0,
+                                                    nullptr, nullptr);
+    std::string text(static_cast<size_t>(cb), '\0');
+    if (cb > 0)
+        ::WideCharToMultiByte(uCodePage, 0, wide.data(), cch, &text[0], cb, nullptr, nullptr);
+    return text;
+}
+
+// UTF-8 as the ANSI code page shows it.
+std::string AnsiFromUtf8(const std::string& text)
+{
+    return TextFrom(WideFrom(text, CP_UTF8), CP_ACP);
+}
+
 std::string DescribeError(DWORD dwError)
 {
     char* pszMessage = nullptr;
@@ -36,7 +64,11 @@ int main()
     CConsoleOutput out(STD_OUTPUT_HANDLE);
     CConsoleOutput err(STD_ERROR_HANDLE);
 
-    const CTraceArguments arguments = ParseTraceArguments(::GetCommandLineA());
+    // Read wide, so that a program in a folder that the ANSI code page cannot
+    // spell starts as typed; parsed as UTF-8, whose blanks and quotes are the
+    // ASCII ones.
+    const CTraceArguments arguments =
+        ParseTraceArguments(TextFrom(::GetCommandLineW(), CP_UTF8).c_str());
     if (arguments.help)
     {
         out.Write(szTraceUsage);
@@ -44,7 +76,7 @@ int main()
     }
     if (!arguments.error.empty())
     {
-        err.Write("ostrelin-trace: " + arguments.error + "\n\n" + szTraceUsage);
+        err.Write("ostrelin-trace: " + AnsiFromUtf8(arguments.error) + "\n\n" + szTraceUsage);
         return nExitBadArguments;
     }
     CTraceOutputFile copy;
@@ -62,7 +94,8 @@ int main()
     }
     out.Write("ostrelin-trace: started " + FormatWallClockNow() + "\n");
 
-    out.Write("ostrelin-trace: running " + arguments.commandLine + "\n");
+    const std::wstring wideCommandLine = WideFrom(arguments.commandLine, CP_UTF8);
+    out.Write("ostrelin-trace: running " + TextFrom(wideCommandLine, CP_ACP) + "\n");
     if (arguments.dismiss)
         out.Write("ostrelin-trace: message boxes are dismissed with OK\n");
     if (arguments.timeoutMs != INFINITE)
@@ -73,7 +106,7 @@ int main()
         out.Write("ostrelin-trace: written to " + arguments.outputPath + " as well\n");
 
     CSessionOptions options;
-    options.commandLine = arguments.commandLine;
+    options.wideCommandLine = wideCommandLine;
     options.dismissBoxes = arguments.dismiss;
     options.timeoutMs = arguments.timeoutMs;
     CTraceFormatter formatter;

@@ -11,9 +11,7 @@ inline std::string GetTestTempFolder()
     return folder.Folder() + "\\";
 }
 
-// Deletes a folder and everything in it; quiet when it is gone already.
-inline void RemoveFolder(const std::string& folder)
-{
-    std::error_code error;
-    std::filesystem::remove_all(folder, error);
-}
+// Deletes a folder and everything in it, however deep; quiet when it is gone
+// already.
+void RemoveFolder(const std::string& folder);
+void RemoveFolder(const std::wstring& folder);

@@ -3,33 +3,100 @@
 #include "E2EPaths.h"
 #include "LaunchPaths.h"
 
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 const char szEmptyRunConfig[] = "<?xml version=\"1.0\"?>\r\n<Config>\r\n  <Run/>\r\n</Config>\r\n";
 
-CInstallation::CInstallation(const std::string& name) : m_root(GetTestTempFolder() + name)
+namespace
 {
-    const std::string source = GetBinFolder() + "Ostrelin.exe";
-    if (!::CreateDirectoryA(m_root.c_str(), nullptr) ||
-        !::CreateDirectoryA(BinFolder().c_str(), nullptr) ||
-        !::CopyFileA(source.c_str(), LauncherPath().c_str(), TRUE))
-        throw std::runtime_error("cannot lay out the installation " + m_root);
+CSessionOptions MakeSessionOptions(const std::string& commandLine, const CRunOptions& options)
+{
+    CSessionOptions session;
+    session.commandLine = commandLine;
+    session.workingDirectory = options.workingDirectory;
+    session.dismissBoxes = options.dismissBoxes;
+    session.timeoutMs = options.timeoutMs;
+    session.onEvent = options.onEvent;
+    return session;
+}
+
+std::wstring Widen(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, text.data(),
+                                                          static_cast<int>(text.size()), &wide[0],
+                                                          static_cast<int>(text.size()))));
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide)
+{
+    std::string text(wide.size() * 2, '\0');
+    text.resize(static_cast<size_t>(
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
+                              static_cast<int>(text.size()), nullptr, nullptr)));
+    return text;
+}
+
+// Any length: the \\?\ form of a full path.
+std::wstring Long(const std::wstring& path)
+{
+    return L"\\\\?\\" + path;
+}
+} // namespace
+
+CInstallation::CInstallation(const std::string& name) : CInstallation(Widen(name)) {}
+
+CInstallation::CInstallation(const std::wstring& name)
+    : m_rootW(Widen(GetTestTempFolder()) + name), m_root(Narrow(m_rootW))
+{
+    // Each folder of the name (it may hold several), then bin.
+    for (size_t iEnd = m_rootW.find(L'\\', m_rootW.size() - name.size());;
+         iEnd = m_rootW.find(L'\\', iEnd + 1))
+    {
+        const bool fCreated =
+            ::CreateDirectoryW(Long(m_rootW.substr(0, iEnd)).c_str(), nullptr) ||
+            (iEnd != std::wstring::npos && ::GetLastError() == ERROR_ALREADY_EXISTS);
+        if (!fCreated)
+            throw std::runtime_error("cannot create the installation " + m_root);
+        if (iEnd == std::wstring::npos)
+            break;
+    }
+    if (!::CreateDirectoryW(Long(m_rootW + L"\\bin").c_str(), nullptr))
+        throw std::runtime_error("cannot create the installation " + m_root);
+    const std::wstring source = Widen(GetBinFolder()) + L"Ostrelin.exe";
+    if (!::CopyFileW(source.c_str(), Long(LauncherPathW()).c_str(), TRUE))
+        throw std::runtime_error("cannot copy the launcher to " + LauncherPath());
 }
 
 CInstallation::~CInstallation()
 {
-    RemoveFolder(m_root);
+    // The first folder of the name holds the others.
+    const size_t iName = Widen(GetTestTempFolder()).size();
+    RemoveFolder(m_rootW.substr(0, m_rootW.find(L'\\', iName)));
 }
 
 void CInstallation::WriteConfig(const std::string& bytes) const
 {
-    if (!(std::ofstream(ConfigPath(), std::ios::binary | std::ios::trunc) << bytes))
+    std::ofstream file(std::filesystem::path(Long(ConfigPathW())),
+                       std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush())
         throw std::runtime_error("cannot write " + ConfigPath());
 }
 
 void CInstallation::RemoveConfig() const
 {
-    ::DeleteFileA(ConfigPath().c_str());
+    ::DeleteFileW(Long(ConfigPathW()).c_str());
+}
+
+std::wstring CInstallation::CommandLineW(const std::wstring& arguments) const
+{
+    return L"\"" + LauncherPathW() + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
 }
 
 std::string CInstallation::RootArgument() const
@@ -64,13 +131,8 @@ CSessionResult CInstallation::Run(const std::string& arguments, const CRunOption
 CSessionResult CInstallation::RunCommandLine(const std::string& commandLine,
                                              const CRunOptions& options)
 {
-    CSessionOptions session;
-    session.commandLine = commandLine;
-    session.workingDirectory = options.workingDirectory;
-    session.dismissBoxes = options.dismissBoxes;
-    session.timeoutMs = options.timeoutMs;
-    session.onEvent = options.onEvent;
-    return CDebugSession(session).Run();
+    CDebugSession session(MakeSessionOptions(commandLine, options));
+    return session.Run();
 }
 
 std::future<CSessionResult> CInstallation::Start(const std::string& arguments,
@@ -81,4 +143,26 @@ std::future<CSessionResult> CInstallation::Start(const std::string& arguments,
     const std::string commandLine = CommandLine(arguments);
     return std::async(std::launch::async,
                       [commandLine, options] { return RunCommandLine(commandLine, options); });
+}
+
+CSessionResult CInstallation::RunW(const std::wstring& arguments, const CRunOptions& options) const
+{
+    return RunCommandLineW(CommandLineW(arguments), options);
+}
+
+CSessionResult CInstallation::RunCommandLineW(const std::wstring& commandLine,
+                                              const CRunOptions& options,
+                                              const std::wstring& applicationName)
+{
+    return StartCommandLineW(commandLine, options, applicationName).get();
+}
+
+std::future<CSessionResult> CInstallation::StartCommandLineW(const std::wstring& commandLine,
+                                                             const CRunOptions& options,
+                                                             const std::wstring& applicationName)
+{
+    CSessionOptions session = MakeSessionOptions(std::string(), options);
+    session.wideCommandLine = commandLine;
+    session.applicationName = applicationName;
+    return std::async(std::launch::async, [session] { return CDebugSession(session).Run(); });
 }

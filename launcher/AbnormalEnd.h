@@ -1,0 +1,10 @@
+// Ends that no check point catches: abort() and the C++ terminate path. Each
+// writes one record naming what happened and ends the process with the error
+// end's exit code, 4, where the runtime would end it with 3, the code of
+// "another copy is running".
+#pragma once
+
+// Call once, at start-up. Task DLLs built with mingw-w64 share msvcrt.dll and
+// so its SIGABRT handler: an exception that leaves a task's Init or Run ends
+// through the DLL's own runtime in abort(), and is reported here too.
+void InstallAbnormalEndHandlers();

@@ -1,0 +1,330 @@
+// Installations as they occur in the field, run with the real launcher: folders
+// outside the ANSI code page and deeper than MAX_PATH, tasks that end the
+// process abnormally, broken installations. Exact records and exit codes.
+#include "ConfigScramble.h"
+#include "CoreFile.h"
+#include "CoreTrace.h"
+#include "CoreXML.h"
+#include "E2EPaths.h"
+#include "Installation.h"
+#include "LauncherTexts.h"
+#include "Peer.h"
+#include "TestTaskClsid.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+namespace
+{
+using Lines = std::vector<std::string>;
+
+const std::string strLog = GetTestTempFolder() + "real.log";
+const wchar_t wszLodz[] = L"\u0141\u00f3d\u017a"; // letters that code page 1252 lacks
+const char szMissingClsid[] = "{6F1C2E0A-5B7D-4E8F-9A3B-2C4D6E8F0A1B}";
+const char szAbortRecord[] =
+    "---->\tabort() called: a task aborted, or a C++ exception left a task\n";
+
+std::string Task(const std::string& attributes = "")
+{
+    return "<Task CLSID=\"" + std::string(szOstrelinTestTaskClsid) + "\" Log=\"" + strLog +
+           "\" Name=\"A\" " + attributes + "/>";
+}
+
+std::string Config(const std::string& tasks = Task())
+{
+    return "<?xml version=\"1.0\"?>\n<Config>\n  <Run>\n    " + tasks + "\n  </Run>\n</Config>\n";
+}
+
+// The tasks' log as "init A", "run A", ...
+Lines ReadLog()
+{
+    Lines lines;
+    std::ifstream log(strLog);
+    std::string verb, name, rest;
+    while (log >> verb >> name && std::getline(log, rest))
+        lines.push_back(verb + " " + name);
+    return lines;
+}
+
+// The same, emptied for the next run.
+Lines TakeLog()
+{
+    const Lines lines = ReadLog();
+    ::DeleteFileA(strLog.c_str());
+    return lines;
+}
+
+// Compile dates vary with the build.
+Lines WithoutDates(Lines records)
+{
+    const std::regex date(": \\[[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}\\]\n$");
+    for (std::string& record : records)
+        record = std::regex_replace(record, date, ": [DATE]\n");
+    return records;
+}
+
+int SourceLine(const std::string& relativePath, const std::string& needle)
+{
+    std::ifstream source(OSTRELIN_SOURCE_DIR "/" + relativePath);
+    std::string line;
+    for (int iLine = 1; std::getline(source, line); ++iLine)
+    {
+        if (line.find(needle) != std::string::npos)
+            return iLine;
+    }
+    ADD_FAILURE() << needle << " not found in " << relativePath;
+    return -1;
+}
+
+std::wstring Widen(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// What the platform's parser says of these bytes, as the launcher's record.
+std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
+{
+    ::CoInitialize(nullptr);
+    CInterfacePtr<IXMLDOMDocument> pifDoc;
+    ::CoCreateInstance(CLSID_DOMFreeThreadedDocument, nullptr, CLSCTX_INPROC_SERVER,
+                       IID_IXMLDOMDocument, reinterpret_cast<void**>(pifDoc.AcceptHere()));
+    CComVariant varBytes;
+    V_VT(&varBytes) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&varBytes) = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    std::copy(bytes.begin(), bytes.end(), static_cast<char*>(V_ARRAY(&varBytes)->pvData));
+    VARIANT_BOOL fLoaded = VARIANT_FALSE;
+    pifDoc->load(varBytes, &fLoaded);
+    CInterfacePtr<IXMLDOMParseError> pifError;
+    pifDoc->get_parseError(pifError.AcceptHere());
+    long nLine = 0, nColumn = 0;
+    CComBSTR strReason;
+    pifError->get_line(&nLine);
+    pifError->get_linepos(&nColumn);
+    pifError->get_reason(strReason.AcceptHere());
+    std::string reason = TextFromWide(strReason, strReason.Length()).GetString();
+    reason.erase(reason.find_last_not_of(" \t\r\n") + 1);
+    return "---->\tCXMLDoc::FromURL() parse error " + path + "(" + std::to_string(nLine) + "," +
+           std::to_string(nColumn) + "): " + reason + "\n";
+}
+
+// A name that makes an installation's bin folder cchFolder characters long,
+// in folders of 100 characters.
+std::wstring NameForBinFolderLength(size_t cchFolder)
+{
+    std::wstring name(cchFolder - GetTestTempFolder().size() - 4, L'k');
+    for (size_t i = 100; i < name.size() - 1; i += 101)
+        name[i] = L'\\';
+    return name;
+}
+
+// The launcher's path spelled with a step into a folder and out again, so
+// that its instance key is cchKey characters long: "<bin>_<step>". (Wine starts
+// no program whose real path is longer than MAX_PATH.)
+std::string StepName(const CInstallation& inst, size_t cchKey)
+{
+    return std::string(cchKey - inst.BinFolder().size() - 1, 's');
+}
+
+std::wstring SpelledCommandLine(const CInstallation& inst, const std::string& step)
+{
+    return L"\"" + Widen(inst.BinFolder() + "\\" + step + "\\..\\Ostrelin.exe") + L"\"";
+}
+
+// The documented rule for keys over MAX_PATH characters.
+std::string ShortenedKey(const std::string& key)
+{
+    unsigned long long nHash = 14695981039346656037ull;
+    for (const char ch : key)
+        nHash = (nHash ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
+    char szHash[17];
+    std::snprintf(szHash, sizeof(szHash), "%016llx", nHash);
+    std::string tail = key.substr(key.size() - 243);
+    return szHash + ("_" + tail.substr(tail[0] == '_' ? 1 : 0));
+}
+} // namespace
+
+TEST(RealInstallation, FoldersOutsideTheCodePageAndBeyondMaxPathRunTheirTasks)
+{
+    CInstallation lodz(wszLodz);
+    CInstallation club("club");
+    CInstallation deep(NameForBinFolderLength(MAX_PATH)); // Config.xml: 271 characters
+    const struct
+    {
+        const CInstallation& launcher;
+        const CInstallation* pRoot; // the %ResourceRoot% given, if any
+        bool scrambled;
+        bool throughTraceTool;
+    } cases[] = {
+        {lodz, nullptr, false, false}, {lodz, nullptr, true, false}, {lodz, &lodz, false, false},
+        {lodz, &lodz, true, false},    {lodz, nullptr, false, true}, {club, &deep, false, false},
+        {club, &deep, true, false},
+    };
+    for (const auto& c : cases)
+    {
+        const CInstallation& configured = c.pRoot ? *c.pRoot : c.launcher;
+        SCOPED_TRACE(configured.Root() + (c.scrambled ? " scrambled" : " plain") +
+                     (c.pRoot ? ", with root" : "") + (c.throughTraceTool ? ", traced" : ""));
+        configured.WriteConfig(c.scrambled ? ScrambleConfig(Config(), "Config.xml") : Config());
+        const std::wstring arguments = c.pRoot ? c.pRoot->RootArgumentW() : L"";
+        // ostrelin-trace debugs the launcher in turn and ends with its exit code.
+        const std::wstring commandLine = c.launcher.CommandLineW(arguments);
+        const CSessionResult result = CInstallation::RunCommandLineW(
+            c.throughTraceTool
+                ? L"\"" + Widen(GetBinFolder()) + L"ostrelin-trace.exe\" " + commandLine
+                : commandLine);
+        EXPECT_EQ(SessionOutcome::Exited, result.outcome) << result.startError;
+        EXPECT_EQ(0u, result.exitCode);
+        EXPECT_EQ(Lines(), result.records);
+        EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+    }
+}
+
+TEST(RealInstallation, InstanceKeysAtAndBeyondTheLimitGuard)
+{
+    CInstallation inst("keys");
+    inst.WriteConfig(Config());
+    std::string bin = inst.BinFolder(); // its key: lower case, '\' as '_'
+    for (char& ch : bin)
+        ch = ch == '\\' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    ASSERT_EQ(std::string::npos, bin.find_first_of("./ %\"")) << bin;
+    const std::string atLimit = StepName(inst, MAX_PATH), beyond = StepName(inst, MAX_PATH + 1);
+    const struct
+    {
+        std::string step;
+        std::string mutexName;
+    } cases[] = {
+        {atLimit, bin + "_" + atLimit},
+        {beyond, ShortenedKey(bin + "_" + beyond)},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.mutexName);
+        const CPeer running = CPeer::Owning(c.mutexName);
+        const CSessionResult result = CInstallation::RunCommandLineW(
+            SpelledCommandLine(inst, c.step), CRunOptions(), inst.LauncherPathW());
+        EXPECT_EQ(3u, result.exitCode);
+        EXPECT_EQ(ClosingBanners(), result.records);
+        EXPECT_EQ(Lines(), TakeLog());
+    }
+
+    // Two copies started the same way: the second ends while the first runs.
+    const std::string event = "ostrelin-real-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE hEvent = ::CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+    inst.WriteConfig(Config(Task("WaitEvent='" + event + "'")));
+    std::future<CSessionResult> first = CInstallation::StartCommandLineW(
+        SpelledCommandLine(inst, beyond), CRunOptions(), inst.LauncherPathW());
+    for (int i = 0; i < 1200 && ReadLog().size() < 2; ++i)
+        ::Sleep(50);
+    const CSessionResult second = CInstallation::RunCommandLineW(
+        SpelledCommandLine(inst, beyond), CRunOptions(), inst.LauncherPathW());
+    ::SetEvent(hEvent);
+    EXPECT_EQ(3u, second.exitCode);
+    EXPECT_EQ(ClosingBanners(), second.records);
+    EXPECT_EQ(0u, first.get().exitCode);
+    EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+    ::CloseHandle(hEvent);
+}
+
+TEST(RealInstallation, AbnormalEndsWriteOneRecordAndEndWith4)
+{
+    CInstallation inst("abnormal");
+    const char* const attributes[] = {"Escape='escaped from Run'", "Abort='1'"};
+    for (const char* pszAttributes : attributes)
+    {
+        SCOPED_TRACE(pszAttributes);
+        inst.WriteConfig(Config(Task(pszAttributes) + Task()));
+        const CSessionResult result = inst.Run();
+        EXPECT_EQ(4u, result.exitCode);
+        EXPECT_EQ(Lines({szAbortRecord}), result.records);
+        EXPECT_TRUE(result.boxes.empty());
+        EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+    }
+}
+
+TEST(RealInstallation, BrokenInstallationsSayWhatIsBroken)
+{
+    CInstallation inst("broken");
+    // A class registered as in-process server whose DLL is gone.
+    const std::string key = std::string("Software\\Classes\\CLSID\\") + szMissingClsid;
+    const std::string dll = inst.BinFolder() + "\\Gone.dll";
+    HKEY hKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\InprocServer32").c_str(), 0, nullptr,
+                                0, KEY_WRITE, nullptr, &hKey, nullptr));
+    ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
+                     static_cast<DWORD>(dll.size() + 1));
+    ::RegCloseKey(hKey);
+
+    const std::string runner = "launcher/TaskRunner.cpp";
+    const std::string caught =
+        "launcher/LauncherMain.cpp(" +
+        std::to_string(SourceLine("launcher/LauncherMain.cpp", "TraceCaught(")) + "): Caught: ";
+    const std::string node = "LastError: 1465 : \"" +
+                             std::string(GetSystemMessage(ERROR_XML_PARSE_ERROR)) +
+                             "\") Node: [DATE]\n";
+    const std::string thrown =
+        runner + "(" + std::to_string(SourceLine(runner, "CHECK_WIN32(Node);")) + "): Thrown: ";
+    const std::string path = inst.BinFolder() + "/../\\bin\\Config.xml";
+    const std::string malformed = "<Config><Run></Config>";
+    const std::string otherName = ScrambleConfig(Config(), "Other.xml");
+    const struct
+    {
+        const char* pszCase;
+        std::string config;
+        DWORD exitCode;
+        Lines records;
+        Lines log;
+    } cases[] = {
+        {"registered, DLL missing: traced and skipped",
+         Config("<Gone CLSID='" + std::string(szMissingClsid) + "'/>" + Task()),
+         0,
+         {"---->\tCoCreateInstance() problem 0x80070005: child 1 <Gone> CLSID=\"" +
+          std::string(szMissingClsid) + "\"\n"},
+         {"init A", "run A"}},
+        {"malformed",
+         malformed,
+         4,
+         {ParseErrorRecord(path, malformed), thrown + node, caught + node,
+          BannerBeforeCoUninitialize(), BannerBeforeExit()},
+         {}},
+        {"scrambled for another name",
+         otherName,
+         4,
+         {ParseErrorRecord(path, otherName), thrown + node, caught + node,
+          BannerBeforeCoUninitialize(), BannerBeforeExit()},
+         {}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszCase);
+        inst.WriteConfig(c.config);
+        const CSessionResult result = inst.Run();
+        EXPECT_EQ(c.exitCode, result.exitCode);
+        EXPECT_EQ(c.records, WithoutDates(result.records));
+        EXPECT_EQ(c.log, TakeLog());
+    }
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
+TEST(RealInstallation, PathsOfMaxPathOrMoreOpenInTheirFullForm)
+{
+    const std::wstring folder(250, L'f');
+    const struct
+    {
+        std::wstring path, expected;
+    } cases[] = {
+        {L"C:\\short\\Config.xml", L"C:\\short\\Config.xml"},
+        {L"C:\\" + folder + L"\\x\\..\\Config.xml", L"\\\\?\\C:\\" + folder + L"\\Config.xml"},
+        {L"\\\\server\\share\\" + folder + L"/Config.xml",
+         L"\\\\?\\UNC\\server\\share\\" + folder + L"\\Config.xml"},
+        {L"\\\\?\\C:\\" + folder + L"\\.\\Config.xml",
+         L"\\\\?\\C:\\" + folder + L"\\.\\Config.xml"},
+    };
+    for (const auto& c : cases)
+    {
+        const CWideText form = LongPathForm(CWideText(c.path.c_str()));
+        EXPECT_EQ(c.expected, std::wstring(form.c_str()));
+    }
+}
