@@ -8,7 +8,7 @@
 #include "E2EPaths.h"
 #include "Installation.h"
 #include "LauncherTexts.h"
-#include "Peer.h"
+#include "MutexOwner.h"
 #include "TestTaskClsid.h"
 
 #include <gtest/gtest.h>
@@ -201,7 +201,7 @@ TEST(RealInstallation, InstanceKeysAtAndBeyondTheLimitGuard)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.mutexName);
-        const CPeer running = CPeer::Owning(c.mutexName);
+        const CMutexOwner running(CMutexOwner::Kind::Own, c.mutexName);
         const CSessionResult result = CInstallation::RunCommandLineW(
             SpelledCommandLine(inst, c.step), CRunOptions(), inst.LauncherPathW());
         EXPECT_EQ(3u, result.exitCode);

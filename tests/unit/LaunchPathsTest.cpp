@@ -141,10 +141,12 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
     {
         const std::string input = c.pszInput, expected = c.pszExpected;
         if (c.nCodePage == 0)
+        {
             EXPECT_EQ(CWideText(expected.begin(), expected.end()),
                       FindCommandLineArgument(CWideText(input.begin(), input.end()).c_str(),
                                               L"%ResourceRoot%"))
                 << c.pszInput;
+        }
     }
 }
 
