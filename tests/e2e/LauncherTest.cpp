@@ -176,8 +176,6 @@ TEST(TaskRunner, TaskListsInstructionsErrorEndsAndReloads)
          ErrorEnd({}, "core/CoreXML.cpp", "CHECK_HRESULT(E_FAIL);",
                   "HRESULT: 0x80004005 : \"" + SystemText(E_FAIL) + "\") E_FAIL")},
         // The last error of a missing root is whatever the thread then holds.
-        {"malformed", "<Config><Run></Config>",
-         ErrorEnd({}, "launcher/TaskRunner.cpp", "CHECK_WIN32(Node);", "LastError: * Node")},
         {"no Run", "<Config><Tasks/></Config>",
          ErrorEnd({}, "launcher/TaskRunner.cpp", "CHECK_WIN32(Run);",
                   "LastError: 1168 : \"" + SystemText(ERROR_NOT_FOUND) + "\") Run")},
