@@ -3,6 +3,7 @@
 #include "E2EPaths.h"
 #include "LaunchPaths.h"
 
+#include <fstream>
 #include <stdexcept>
 
 const char szEmptyRunConfig[] = "<?xml version=\"1.0\"?>\r\n<Config>\r\n  <Run/>\r\n</Config>\r\n";
