@@ -24,12 +24,10 @@ using Lines = std::vector<std::string>;
 // The system's own text for a code, untrimmed, as the trace shows it.
 std::string SystemText(DWORD dwCode)
 {
-    char* psz = nullptr; // allocated, inserts ignored, from the system
-    const DWORD cch =
-        ::FormatMessageA(0x1300, nullptr, dwCode, 0, reinterpret_cast<char*>(&psz), 0, nullptr);
-    const std::string text = cch > 0 ? std::string(psz, cch) : "?";
-    ::LocalFree(psz);
-    return text;
+    CLocalMemory<char> text; // allocated, inserts ignored, from the system
+    const DWORD cch = ::FormatMessageA(0x1300, nullptr, dwCode, 0,
+                                       reinterpret_cast<char*>(text.AcceptHere()), 0, nullptr);
+    return cch > 0 ? std::string(text.Get(), cch) : "?";
 }
 
 // The init and run lines of the tasks named, in order ("|": the task DLL was
