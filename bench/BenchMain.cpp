@@ -58,8 +58,7 @@ int main(int argc, char** argv)
     {
         const CScratchFolder work("ostrelin-bench-");
         options.workFolder = work.Path() + "\\";
-        const std::string strProgram = GetModuleFilePath().GetString();
-        options.binFolder = strProgram.substr(0, strProgram.find_last_of('\\') + 1);
+        options.binFolder = GetBinFolder();
         Print("ostrelin-bench%s: medians of repeated runs; figures, not pass or fail\n",
               options.fQuick ? " --quick" : "");
         for (const std::string& name : chosen)

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ScratchFolder.h" // CScratchFolder, RemoveFolderTree
-#include "CoreModule.h"    // GetModuleFilePath
+#include "BinFolder.h"     // GetBinFolder
 
 #include <windows.h>
 

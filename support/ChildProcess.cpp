@@ -96,6 +96,15 @@ void CChildProcess::ReadToEnd(std::string& text)
         text.append(buffer, cbRead);
 }
 
+void CChildProcess::ReadUntilExit(std::string& text)
+{
+    for (bool fEnded = false; !fEnded;)
+    {
+        fEnded = WaitForExit(10);
+        ReadAvailable(text); // after the end too: what it wrote last
+    }
+}
+
 bool CChildProcess::WaitForExit(DWORD nMs) const
 {
     return ::WaitForSingleObject(m_hProcess.Get(), nMs) == WAIT_OBJECT_0;

@@ -6,8 +6,7 @@
 //     if (!child.Start("\"" + strProgram + "\" --help", CChildProcess::PipeOutput))
 //         ...; // the last error says why
 //     std::string strOutput;
-//     child.ReadToEnd(strOutput);
-//     child.WaitForExit(INFINITE);
+//     child.ReadUntilExit(strOutput);
 //     const DWORD dwExitCode = child.ExitCode();
 #pragma once
 
@@ -46,8 +45,10 @@ public:
     bool ReadAvailable(std::string& text);
     // Appends the output until the pipe closes. A program that leaves the
     // pipe to a process that outlives it (Wine's desktop process may) keeps
-    // this waiting: poll ReadAvailable until WaitForExit instead.
+    // this waiting: ReadUntilExit then.
     void ReadToEnd(std::string& text);
+    // Appends the output until the program has ended, polling the pipe.
+    void ReadUntilExit(std::string& text);
 
     // True when the program has ended within nMs.
     bool WaitForExit(DWORD nMs) const;

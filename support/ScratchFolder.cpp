@@ -91,3 +91,21 @@ std::string CScratchFolder::Write(const std::string& strRelative, const std::str
         throw std::runtime_error("cannot write " + strPath);
     return strPath;
 }
+
+bool CScratchFolder::Read(const std::string& strRelative, std::string& strBytes) const
+{
+    const CUniqueFileHandle hFile(
+        ::CreateFileA(File(strRelative).c_str(), GENERIC_READ,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, 0, nullptr));
+    strBytes.clear();
+    char buffer[4096];
+    DWORD cbRead = 0;
+    while (hFile && ::ReadFile(hFile.Get(), buffer, sizeof buffer, &cbRead, nullptr))
+    {
+        if (cbRead == 0)
+            return true;
+        strBytes.append(buffer, cbRead);
+    }
+    return false;
+}

@@ -34,6 +34,9 @@ public:
     // cannot.
     std::string Write(const std::string& strRelative, const std::string& strBytes,
                       ULONGLONG cbSize = 0) const;
+    // The bytes of File(strRelative), read while others may write it; false
+    // when it cannot be opened or read.
+    bool Read(const std::string& strRelative, std::string& strBytes) const;
 
 private:
     std::string m_strPath;

@@ -3,6 +3,8 @@
 // attributes and the lines it logs.
 #include "CoreBSTR.h"
 #include "CoreError.h"
+#include "CoreHandle.h"
+#include "CoreScopeExit.h"
 #include "OstrelinTask.h"
 #include "TestTaskClsid.h"
 
@@ -13,6 +15,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -52,14 +55,13 @@ void AppendLine(const std::wstring& strPath, std::string strLine)
         return;
     strLine += "\r\n";
     // One append write per line, so that lines of several processes stay whole.
-    HANDLE hFile =
-        CreateFileW(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return;
+    const CUniqueFileHandle hFile(CreateFileW(strPath.c_str(), FILE_APPEND_DATA,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD cbWritten = 0;
-    WriteFile(hFile, strLine.data(), static_cast<DWORD>(strLine.size()), &cbWritten, nullptr);
-    CloseHandle(hFile);
+    if (hFile)
+        WriteFile(hFile.Get(), strLine.data(), static_cast<DWORD>(strLine.size()), &cbWritten,
+                  nullptr);
 }
 
 // Wine answers 0 for the handle count: then count the handle values, among the
@@ -77,38 +79,6 @@ DWORD CountHandles()
     }
     return cHandles;
 }
-
-// Owns the overlap mutex for the duration of Run, when it got it.
-class COverlapGuard
-{
-public:
-    explicit COverlapGuard(const std::wstring& strName)
-    {
-        if (strName.empty())
-            return;
-        m_hMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
-        if (!m_hMutex)
-            return;
-        const DWORD dwWait = WaitForSingleObject(m_hMutex, 0);
-        m_fOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
-        m_fOverlap = dwWait == WAIT_TIMEOUT;
-    }
-    ~COverlapGuard()
-    {
-        if (m_fOwned)
-            ReleaseMutex(m_hMutex);
-        if (m_hMutex)
-            CloseHandle(m_hMutex);
-    }
-    COverlapGuard(const COverlapGuard&) = delete;
-    COverlapGuard& operator=(const COverlapGuard&) = delete;
-
-    bool m_fOverlap = false;
-
-private:
-    HANDLE m_hMutex = nullptr;
-    bool m_fOwned = false;
-};
 } // namespace
 
 class CTestTask : public CTaskBase
@@ -208,17 +178,24 @@ private:
                                    GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                reinterpret_cast<LPCWSTR>(&g_cRuns), &hSelf);
         if (m_fCloseRegister && fRegister)
-        {
-            CloseHandle(*phRegisterMutex);
-            *phRegisterMutex = nullptr;
-        }
+            CUniqueHandle(std::exchange(*phRegisterMutex, nullptr)).Close();
         return m_hrInit;
     }
 
     HRESULT OnRun(TaskInstruction& eInstruction) override
     {
         const std::string strEntered = ReadCounter();
-        COverlapGuard overlap(m_strOverlapMutex);
+        // The overlap mutex is owned while Run runs, when it was free (WAIT_TIMEOUT: it was not).
+        const CUniqueHandle hOverlap(m_strOverlapMutex.empty()
+                                         ? nullptr
+                                         : CreateMutexW(nullptr, FALSE, m_strOverlapMutex.c_str()));
+        const DWORD dwOverlap = hOverlap ? WaitForSingleObject(hOverlap.Get(), 0) : WAIT_FAILED;
+        const CScopeExit releaseOverlap(
+            [&]
+            {
+                if (dwOverlap == WAIT_OBJECT_0 || dwOverlap == WAIT_ABANDONED)
+                    ReleaseMutex(hOverlap.Get());
+            });
         std::string strLine = "run " + ToAnsi(m_strName) +
                               " pid=" + std::to_string(GetCurrentProcessId()) +
                               " instruction=" + std::to_string(eInstruction) +
@@ -239,18 +216,15 @@ private:
         }
         if (m_fTimestamp)
             strLine += " qpc=" + strEntered;
-        if (overlap.m_fOverlap)
+        if (dwOverlap == WAIT_TIMEOUT)
             strLine += " overlap";
         AppendLine(m_strLog, strLine);
 
         if (!m_strWaitEvent.empty())
         {
-            HANDLE hEvent = CreateEventW(nullptr, TRUE, FALSE, m_strWaitEvent.c_str());
+            const CUniqueHandle hEvent(CreateEventW(nullptr, TRUE, FALSE, m_strWaitEvent.c_str()));
             if (hEvent)
-            {
-                WaitForSingleObject(hEvent, nLongestEventWaitMs);
-                CloseHandle(hEvent);
-            }
+                WaitForSingleObject(hEvent.Get(), nLongestEventWaitMs);
         }
         if (m_nDelayMs > 0)
             Sleep(static_cast<DWORD>(m_nDelayMs));

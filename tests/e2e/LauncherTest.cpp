@@ -2,6 +2,7 @@
 // engineer would see: exit codes, message boxes, exact trace records, and the
 // log lines of the test task (OstrelinTestTask.dll).
 #include "ConfigScramble.h"
+#include "CoreHandle.h"
 #include "Installation.h"
 #include "LauncherTexts.h"
 #include "MessageBoxFinder.h"
@@ -23,12 +24,10 @@ using Lines = std::vector<std::string>;
 // The system's own text for a code, untrimmed, as the trace shows it.
 std::string SystemText(DWORD dwCode)
 {
-    char* psz = nullptr; // allocated, inserts ignored, from the system
-    const DWORD cch =
-        ::FormatMessageA(0x1300, nullptr, dwCode, 0, reinterpret_cast<char*>(&psz), 0, nullptr);
-    const std::string text = cch > 0 ? std::string(psz, cch) : "?";
-    ::LocalFree(psz);
-    return text;
+    CLocalMemory<char> text; // allocated, inserts ignored, from the system
+    const DWORD cch = ::FormatMessageA(0x1300, nullptr, dwCode, 0,
+                                       reinterpret_cast<char*>(text.AcceptHere()), 0, nullptr);
+    return cch > 0 ? std::string(text.Get(), cch) : "?";
 }
 
 // The init and run lines of the tasks named, in order ("|": the task DLL was
@@ -290,11 +289,10 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
             {
                 if (event.kind != TraceEventKind::MessageBox)
                     break;
-                const HANDLE hMutex = ::OpenMutexA(SYNCHRONIZE, FALSE, names.at(pszName).c_str());
+                const CUniqueHandle hMutex(
+                    ::OpenMutexA(SYNCHRONIZE, FALSE, names.at(pszName).c_str()));
                 fOpenAtBox |=
                     hMutex && held.find(std::string("own:") + pszName) == std::string::npos;
-                if (hMutex)
-                    ::CloseHandle(hMutex);
             }
         };
         std::future<CSessionResult> run =
@@ -349,10 +347,11 @@ TEST(Race, ThirtyCopiesStartedTogether)
                                  szOstrelinTestTaskClsid + "' Log='" + log +
                                  "' DelayMs='20' OverlapMutex='" + hold + "Overlap' " +
                                  c.attributes + "/></Run></Config>");
-        const HANDLE hHold = ::CreateEventA(nullptr, TRUE, FALSE, hold.c_str());
+        const CUniqueHandle hHold(::CreateEventA(nullptr, TRUE, FALSE, hold.c_str()));
         const std::unique_ptr<CMutexOwner> updater(
             c.fUpdater ? new CMutexOwner(CMutexOwner::Kind::Own, szExclusiveMutexName) : nullptr);
         std::vector<PROCESS_INFORMATION> copies(cCopies);
+        std::vector<CUniqueHandle> owned; // each copy's process and thread
         std::vector<DWORD> exitCodes(cCopies, STILL_ACTIVE);
         std::vector<std::map<HWND, std::string>> boxes(cCopies); // "caption: text"
         for (size_t i = 0; i < cCopies; ++i)
@@ -363,6 +362,7 @@ TEST(Race, ThirtyCopiesStartedTogether)
                 c.iRoot == 1 || (c.iRoot == 2 && i % 2) ? installation.RootArgument() : "");
             ASSERT_TRUE(::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
                                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &copies[i]));
+            owned.emplace_back(copies[i].hProcess), owned.emplace_back(copies[i].hThread);
         }
         for (const PROCESS_INFORMATION& copy : copies)
             ::ResumeThread(copy.hThread);
@@ -391,9 +391,8 @@ TEST(Race, ThirtyCopiesStartedTogether)
         {
             EXPECT_EQ(cCopies - 1, waitFor(cCopies - 1));
         }
-        ::SetEvent(hHold);
+        ::SetEvent(hHold.Get());
         EXPECT_EQ(cCopies, waitFor(cCopies));
-        ::CloseHandle(hHold);
 
         // Per copy that ran, its Init and Run lines; a Run that began while
         // another one ran ends with "overlap".
@@ -416,8 +415,6 @@ TEST(Race, ThirtyCopiesStartedTogether)
                       turns["pid=" + std::to_string(copies[i].dwProcessId)])
                 << "process " << copies[i].dwProcessId << " ended with " << exitCodes[i];
             ::TerminateProcess(copies[i].hProcess, 1); // only one that hangs
-            ::CloseHandle(copies[i].hProcess);
-            ::CloseHandle(copies[i].hThread);
         }
         EXPECT_EQ(c.exitCodes, exitCounts);
         EXPECT_EQ(cCopies, turns.size()) << "log lines of other processes";

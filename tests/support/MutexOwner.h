@@ -2,7 +2,7 @@
 // thread: a thread of its own owns it, then releases it or ends (abandoned).
 #pragma once
 
-#include <windows.h>
+#include "CoreHandle.h"
 
 #include <future>
 #include <stdexcept>
@@ -25,7 +25,7 @@ public:
         : m_hObject(eKind == Kind::Event ? ::CreateEventA(nullptr, TRUE, FALSE, name.c_str())
                                          : ::CreateMutexA(nullptr, FALSE, name.c_str()))
     {
-        if (m_hObject == nullptr)
+        if (!m_hObject)
             throw std::runtime_error("cannot create " + name);
         if (eKind != Kind::Own && eKind != Kind::Abandoned)
             return;
@@ -33,20 +33,16 @@ public:
         m_owner = std::thread(
             [this, release = m_letGo.get_future()]() mutable
             {
-                ::WaitForSingleObject(m_hObject, INFINITE);
+                ::WaitForSingleObject(m_hObject.Get(), INFINITE);
                 m_owned.set_value();
                 if (release.get())
-                    ::ReleaseMutex(m_hObject);
+                    ::ReleaseMutex(m_hObject.Get());
             });
         owned.wait();
         if (eKind == Kind::Abandoned)
             Abandon();
     }
-    ~CMutexOwner()
-    {
-        Release();
-        ::CloseHandle(m_hObject);
-    }
+    ~CMutexOwner() { Release(); }
     CMutexOwner(const CMutexOwner&) = delete;
     CMutexOwner& operator=(const CMutexOwner&) = delete;
 
@@ -63,7 +59,7 @@ private:
         }
     }
 
-    HANDLE m_hObject;
+    CUniqueHandle m_hObject;
     std::promise<void> m_owned;
     std::promise<bool> m_letGo;
     std::thread m_owner;

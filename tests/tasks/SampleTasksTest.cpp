@@ -5,16 +5,21 @@
 #include "CheckFilesClsid.h"
 #include "StartProgramClsid.h"
 
-#include "MessageBoxFinder.h"
-#include "ScratchFolder.h"
-#include "ComApartment.h"
+#include "BinFolder.h"
+#include "CoreApartment.h"
+#include "CoreHandle.h"
 #include "CoreXML.h"
 #include "ITask.h"
-#include "TestPaths.h"
+#include "MessageBoxFinder.h"
+#include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <regex>
+#include <sstream>
 
 namespace
 {
@@ -73,11 +78,12 @@ std::string Answer(const CLSID& clsid, const std::string& attributes)
 std::string Files(const CScratchFolder& scratch)
 {
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.Folder()))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.Path()))
     {
-        const std::string name = entry.path().string().substr(scratch.Folder().size() + 1);
+        const std::string name = entry.path().string().substr(scratch.Path().size() + 1);
+        std::string bytes;
         if (entry.is_regular_file())
-            files[name] = scratch.Read(name) == strNew ? "new" : scratch.Read(name);
+            files[name] = !scratch.Read(name, bytes) ? "<none>" : bytes == strNew ? "new" : bytes;
     }
     std::string text;
     for (const auto& file : files)
@@ -86,8 +92,10 @@ std::string Files(const CScratchFolder& scratch)
 }
 } // namespace
 
-TEST_F(ComTest, SampleTasks)
+TEST(Tasks, SampleTasks)
 {
+    const CComApartment apartment;
+    ASSERT_EQ(S_OK, apartment.Status());
     // A first box may have Wine start its desktop process, which takes over the
     // standard handles of the program that showed it and would hold CTest's
     // pipe open; the runtime keeps its own for the test's output.
@@ -97,7 +105,7 @@ TEST_F(ComTest, SampleTasks)
                 *pCheck = &CLSID_CheckFilesTask;
     const std::string bin = GetBinFolder();
     const std::string event = "OstrelinTaskChild" + std::to_string(::GetCurrentProcessId());
-    const HANDLE hRelease = ::CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+    const CUniqueHandle hRelease(::CreateEventA(nullptr, TRUE, FALSE, event.c_str()));
     ::SetEnvironmentVariableA("OSTRELIN_TASKS_BIN", bin.c_str());
     const char szLive[] = "Staging='{dir}\\update' Target='{dir}\\live\\Config.xml'";
     const std::string old = "live\\Config.xml=old", staged = old + " update\\Config.xml=new";
@@ -157,10 +165,10 @@ TEST_F(ComTest, SampleTasks)
     };
     for (const auto& c : cases)
     {
-        const CScratchFolder scratch(bin);
+        const CScratchFolder scratch(bin.substr(0, bin.size() - 1), "ostrelin-");
         const std::pair<const char*, std::string> keys[] = {
             {"\\{name\\}", scratch.Name()},
-            {"\\{dir\\}", scratch.Folder()},
+            {"\\{dir\\}", scratch.Path()},
             {"\\{event\\}", event},
             {"\\{bin\\}", bin.substr(0, bin.size() - 1)},
             {"\\{child\\}", "\"" + bin + "task_child.exe\""}};
@@ -182,8 +190,7 @@ TEST_F(ComTest, SampleTasks)
             outcome = answer + Files(scratch);
         EXPECT_EQ(expected, outcome) << attributes;
     }
-    ::SetEvent(hRelease);
-    ::CloseHandle(hRelease);
+    ::SetEvent(hRelease.Get());
 
     // A reload frees unused libraries; a sample task built with mingw's static
     // runtime stays, since each unload would leak a TLS slot of that runtime

@@ -15,14 +15,14 @@ const char kGoneDll[] = "C:\\gone\\Gone.dll";
 TEST(ConfigTool, CommandsReportsAndExitCodes)
 {
     // A class registered with a DLL that is gone.
-    HKEY hKey = nullptr;
+    CUniqueRegKey key;
     ASSERT_EQ(0, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kGoneKey + "\\InprocServer32").c_str(), 0,
-                                   nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr));
-    ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kGoneDll),
+                                   nullptr, 0, KEY_WRITE, nullptr, key.AcceptHere(), nullptr));
+    ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kGoneDll),
                      sizeof kGoneDll);
-    ::RegCloseKey(hKey);
+    key.Close();
 
-    CScratchFolder folder;
+    const CScratchFolder folder("ostrelin-");
     const std::string strXml =
         "<Config><Run><Xml CLSID=\"{2933BF91-7B36-11D2-B20E-00C04F983E60}\"/>"
         "<None/><Gone CLSID=\"" +
@@ -32,9 +32,9 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     // The folder is a resource root: its bin\Config.xml is what a launcher reads.
     const std::string strRoot = strPlain.substr(0, strPlain.rfind('\\'));
     ::CreateDirectoryA((strRoot + "\\bin").c_str(), nullptr);
-    const std::string strConfig = folder.Path("bin\\Config.xml");
-    const std::string strRenamed = folder.Path("Renamed.xml");
-    const std::string strBack = folder.Path("back.xml");
+    const std::string strConfig = folder.File("bin\\Config.xml");
+    const std::string strRenamed = folder.File("Renamed.xml");
+    const std::string strBack = folder.File("back.xml");
     ASSERT_EQ(0u,
               RunTool("ostrelin-config.exe", "scramble " + strPlain + " " + strConfig).exitCode);
     ASSERT_TRUE(::CopyFileA(strConfig.c_str(), strRenamed.c_str(), FALSE));

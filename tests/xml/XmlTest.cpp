@@ -102,10 +102,12 @@ std::string WithGetAttribute(const CXMLElement& element)
 }
 } // namespace
 
-TEST_F(ComTest, XmlLoad)
+TEST(Xml, Load)
 {
+    const CComApartment apartment;
+    ASSERT_EQ(S_OK, apartment.Status());
     ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
-    const CScratchFolder folder;
+    const CScratchFolder folder("ostrelin-");
     // The root's name and its attribute V, "-" for no root, or the error raised.
     const auto load = [](const std::string& path)
     {
@@ -153,13 +155,12 @@ TEST_F(ComTest, XmlLoad)
     const std::string path = folder.Write("Config.xml", kXml);
     for (DWORD nShare : {DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE), DWORD(0)})
     {
-        const HANDLE hWriter =
-            ::CreateFileA(path.c_str(), GENERIC_WRITE, nShare, nullptr, OPEN_EXISTING, 0, nullptr);
+        const CUniqueFileHandle hWriter(
+            ::CreateFileA(path.c_str(), GENERIC_WRITE, nShare, nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_EQ(nShare ? kLoaded
                          : "0x80070020 core/CoreXML.cpp hRes | ---->\tCXMLDoc::FromURL() problem " +
                                path + "\n",
                   load(path));
-        ::CloseHandle(hWriter);
     }
     std::string outcome;
     std::thread([&] { outcome = load(path); }).join(); // outside any COM apartment
@@ -175,10 +176,12 @@ TEST_F(ComTest, XmlLoad)
     }
 }
 
-TEST_F(ComTest, XmlAccess)
+TEST(Xml, Access)
 {
+    const CComApartment apartment;
+    ASSERT_EQ(S_OK, apartment.Status());
     ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
-    const CScratchFolder folder;
+    const CScratchFolder folder("ostrelin-");
     const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", kConfig).c_str());
     const CXMLElement root = doc.GetDocumentElement();
     const CXMLNodeList tasks = root.SelectSingleElement("Run").GetChildNodes();

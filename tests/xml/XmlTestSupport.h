@@ -1,10 +1,12 @@
 // What the tests of the configuration layer and its tool share.
 #pragma once
 
-#include "ChildProcess.h"
-#include "ComApartment.h"
+#include "CoreApartment.h"
+#include "CoreHandle.h"
 #include "CoreXML.h"
 #include "DebugOutputCapture.h"
 #include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
