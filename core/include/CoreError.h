@@ -85,10 +85,11 @@ private:
 [[noreturn]] void ThrowCOMError(HRESULT hr, const CSourceLocation& place,
                                 const char* pszExpression);
 
-inline void CheckHResult(HRESULT hr, const CSourceLocation& place, const char* pszExpression)
+inline HRESULT CheckHResult(HRESULT hr, const CSourceLocation& place, const char* pszExpression)
 {
     if (FAILED(hr))
         ThrowCOMError(hr, place, pszExpression);
+    return hr;
 }
 
 inline void CheckWin32(bool fPassed, const CSourceLocation& place, const char* pszExpression)
@@ -98,7 +99,8 @@ inline void CheckWin32(bool fPassed, const CSourceLocation& place, const char* p
 }
 
 // Check points: the expression is evaluated once; its source text and the place
-// where the check stands travel with the error. Keep each on one line, so the
-// line in the trace is the line of the check.
+// where the check stands travel with the error; CHECK_HRESULT gives the value
+// that passed. Keep each on one line, so the line in the trace is the line of
+// the check.
 #define CHECK_HRESULT(expression) ::CheckHResult((expression), CORE_SOURCE_LOCATION(), #expression)
 #define CHECK_WIN32(expression) ::CheckWin32(!!(expression), CORE_SOURCE_LOCATION(), #expression)

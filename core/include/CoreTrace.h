@@ -19,5 +19,10 @@ CText GetSystemMessage(DWORD dwMessageId);
 HRESULT HResultFromWin32(DWORD dwCode);
 HRESULT HResultFromLastError();
 
-// One record on the debugger output.
+// One record on the debugger output, and in the trace copy when there is one.
 void TraceText(const char* pszText);
+
+// From now on every record is also appended to the file at pszPath, after its
+// wall-clock time. False, and nothing changed, when the file cannot be opened;
+// a write that fails later is dropped. The debugger output stays as it is.
+bool CopyTraceToFile(const wchar_t* pszPath);
