@@ -3,7 +3,8 @@
 #include <cstdlib>
 
 const char szTraceUsage[] =
-    "usage: ostrelin-trace [--dismiss] [--timeout SECONDS] [--] PROGRAM [ARGUMENTS...]\n"
+    "usage: ostrelin-trace [--dismiss] [--timeout SECONDS] [--no-explain] [--] PROGRAM "
+    "[ARGUMENTS...]\n"
     "\n"
     "Starts PROGRAM with ARGUMENTS (passed on exactly as typed) and shows, as they\n"
     "happen, every text it writes to the debugger output and every message box it\n"
@@ -11,6 +12,8 @@ const char szTraceUsage[] =
     "\n"
     "  --dismiss          press OK on every message box the program shows\n"
     "  --timeout SECONDS  end the program if it is still running after SECONDS\n"
+    "  --no-explain       do not set OSTRELIN_EXPLAIN=1, which makes the launcher\n"
+    "                     say what it did and why\n"
     "  --                 everything after this is the program's command line\n"
     "  --help             show this text\n"
     "\n"
@@ -101,6 +104,11 @@ CTraceArguments ParseTraceArguments(const char* pszCommandLine)
         if (token == "--dismiss")
         {
             arguments.dismiss = true;
+            continue;
+        }
+        if (token == "--no-explain")
+        {
+            arguments.noExplain = true;
             continue;
         }
         if (token == "--timeout")

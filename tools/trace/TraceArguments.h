@@ -9,6 +9,7 @@ struct CTraceArguments
 {
     bool help = false;
     bool dismiss = false;
+    bool noExplain = false; // leave OSTRELIN_EXPLAIN as it is
     DWORD timeoutMs = INFINITE;
     std::string commandLine; // the program's, exactly as typed
     std::string error;       // not empty: the arguments are wrong, and why

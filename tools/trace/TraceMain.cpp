@@ -86,6 +86,10 @@ int main()
         out.Write("ostrelin-trace: the program is ended after " +
                   std::to_string(arguments.timeoutMs / 1000) + " s\n");
 
+    // The launcher explains its run, unless asked not to or already told how.
+    if (!arguments.noExplain && ::GetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", nullptr, 0) == 0)
+        ::SetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", L"1");
+
     CSessionOptions options;
     options.wideCommandLine = wideCommandLine;
     options.dismissBoxes = arguments.dismiss;
