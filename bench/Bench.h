@@ -31,3 +31,4 @@ void RunStartupBench(const CBenchOptions& options, CSummary& summary);
 void RunTaskCostBench(const CBenchOptions& options, CSummary& summary);
 void RunTaskScaleBench(const CBenchOptions& options, CSummary& summary);
 void RunLoadBench(const CBenchOptions& options, CSummary& summary);
+void RunExplainBench(const CBenchOptions& options, CSummary& summary);

@@ -2,7 +2,7 @@
 // asserted. Run it through scripts/run-bench, which registers the tasks in
 // the build's Wine prefix first.
 //
-//   ostrelin-bench [--quick] [size] [startup] [tasks] [scale] [load]
+//   ostrelin-bench [--quick] [size] [startup] [explain] [tasks] [scale] [load]
 //
 // Without section names every section runs, in that order.
 #include "Bench.h"
@@ -29,9 +29,9 @@ int main(int argc, char** argv)
     CBenchOptions options;
     const std::map<std::string, void (*)(const CBenchOptions&, CSummary&)> sections = {
         {"size", RunSizeBench},       {"startup", RunStartupBench}, {"tasks", RunTaskCostBench},
-        {"scale", RunTaskScaleBench}, {"load", RunLoadBench},
+        {"scale", RunTaskScaleBench}, {"load", RunLoadBench},       {"explain", RunExplainBench},
     };
-    const char* const order[] = {"size", "startup", "tasks", "scale", "load"};
+    const char* const order[] = {"size", "startup", "explain", "tasks", "scale", "load"};
     std::vector<std::string> chosen;
     for (int iArg = 1; iArg < argc; ++iArg)
     {
@@ -41,8 +41,8 @@ int main(int argc, char** argv)
             chosen.push_back(argv[iArg]);
         else
         {
-            std::fprintf(stderr, "usage: ostrelin-bench [--quick] [size] [startup] [tasks] [scale] "
-                                 "[load]\n");
+            std::fprintf(stderr, "usage: ostrelin-bench [--quick] [size] [startup] [explain] "
+                                 "[tasks] [scale] [load]\n");
             return 2;
         }
     }

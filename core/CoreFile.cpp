@@ -37,7 +37,7 @@ CWideText LongPathForm(const CWideText& strPath)
     if (std::wcsncmp(strFull.c_str(), L"\\\\", 2) != 0)
         return L"\\\\?\\" + strFull; // C:\...
     if (strFull[2] == L'?' || strFull[2] == L'.')
-        return strFull; // a device path already
+        return strFull;                       // a device path already
     return L"\\\\?\\UNC" + strFull.substr(1); // \\server\share\...
 }
 

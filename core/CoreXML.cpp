@@ -49,18 +49,19 @@ CXMLNodeList CXMLElement::GetChildNodes() const
 
 namespace
 {
-CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath);
+CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath, bool* pfScrambled);
 } // namespace
 
 CXMLDoc CXMLDoc::FromURL(const CText& strPath)
 {
-    return LoadFile(WideFromText(strPath, strPath.GetLength()), strPath);
+    return LoadFile(WideFromText(strPath, strPath.GetLength()), strPath, nullptr);
 }
 
-CXMLDoc CXMLDoc::FromURL(const CWideText& strPath)
+CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
 {
     return LoadFile(strPath,
-                    TextFromWide(strPath.c_str(), static_cast<int>(strPath.size()), CP_ACP));
+                    TextFromWide(strPath.c_str(), static_cast<int>(strPath.size()), CP_ACP),
+                    pfScrambled);
 }
 
 void CXMLDoc::TraceParseError(const CText& strPath) const
@@ -89,7 +90,7 @@ void CXMLDoc::TraceParseError(const CText& strPath) const
 
 namespace
 {
-CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath)
+CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath, bool* pfScrambled)
 {
     CXMLDoc docXML;
 
@@ -124,6 +125,8 @@ CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath)
     const char* const pszName = ::PathFindFileNameA(strShownPath);
     const size_t iXML = UnscrambleConfigInPlace(szBuf, nSize, pszName, std::strlen(pszName));
     const ULONG cbXML = static_cast<ULONG>(nSize - iXML);
+    if (pfScrambled != nullptr)
+        *pfScrambled = iXML > 0;
 
     // The DOM gets bytes, so it detects the encoding itself.
     CComVariant varXML;

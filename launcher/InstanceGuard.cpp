@@ -1,5 +1,6 @@
 #include "InstanceGuard.h"
 
+#include "Explain.h"
 #include "LaunchPaths.h"
 
 // Shared with the updater and with copies in the field: exact texts.
@@ -31,6 +32,30 @@ void ShowMessage(const char* pszText)
 {
     ::MessageBoxA(nullptr, pszText, szCaption, MB_OK);
 }
+
+void ExplainProbe(DWORD dwProbe)
+{
+    if (dwProbe == WAIT_TIMEOUT)
+        Explain("guard: update probe: \"%s\" is owned by the updater", szExclusiveMutexName);
+    else if (dwProbe == WAIT_ABANDONED)
+        Explain("guard: update probe: \"%s\" was abandoned: no update running",
+                szExclusiveMutexName);
+    else
+        Explain("guard: update probe: no update running");
+}
+
+void ExplainInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs)
+{
+    if (dwWait == WAIT_TIMEOUT)
+        Explain("guard: instance key \"%s\" is held by another copy (waited %lu ms)",
+                strKey.GetString(), nWaitedMs);
+    else if (dwWait == WAIT_ABANDONED)
+        Explain("guard: instance key \"%s\" taken over from a copy that ended without "
+                "releasing it",
+                strKey.GetString());
+    else
+        Explain("guard: instance key \"%s\" taken (waited %lu ms)", strKey.GetString(), nWaitedMs);
+}
 } // namespace
 
 void CGuardHandles::CloseAll()
@@ -44,16 +69,23 @@ GuardResult TakeInstanceGuard(CGuardHandles& handles, CWideText& strRootValue)
 {
     // Both fixed mutexes exist before either is tested.
     handles.hRegisterMutex = ::CreateMutexA(nullptr, FALSE, szRegisterMutexName);
+    const DWORD dwRegisterError = ::GetLastError();
     handles.hExclusiveMutex = ::CreateMutexA(nullptr, FALSE, szExclusiveMutexName);
     if (handles.hRegisterMutex == nullptr || handles.hExclusiveMutex == nullptr)
     {
+        const bool fRegister = handles.hRegisterMutex == nullptr;
+        Explain("guard: \"%s\" could not be created (LastError %lu)",
+                fRegister ? szRegisterMutexName : szExclusiveMutexName,
+                fRegister ? dwRegisterError : ::GetLastError());
         handles.CloseAll();
         ShowMessage(szLoadingError);
         return GuardFixedMutexFailed;
     }
 
     // An owner of the exclusive mutex is installing an update.
-    if (::WaitForSingleObject(handles.hExclusiveMutex, nUpdateProbeTimeout) == WAIT_TIMEOUT)
+    const DWORD dwProbe = ::WaitForSingleObject(handles.hExclusiveMutex, nUpdateProbeTimeout);
+    ExplainProbe(dwProbe);
+    if (dwProbe == WAIT_TIMEOUT)
     {
         handles.CloseAll();
         ShowMessage(szUpdateMessage);
@@ -64,11 +96,18 @@ GuardResult TakeInstanceGuard(CGuardHandles& handles, CWideText& strRootValue)
     const CText strInstanceKey = MakeInstanceKey(::GetCommandLineA());
     // Not tested: without it the wait fails and the run goes unguarded.
     handles.hInstanceMutex = ::CreateMutexA(nullptr, FALSE, strInstanceKey);
+    if (handles.hInstanceMutex == nullptr)
+        Explain("guard: instance mutex \"%s\" could not be created (LastError %lu): runs unguarded",
+                strInstanceKey.GetString(), ::GetLastError());
     strRootValue = GetCommandLineArgument(L"%ResourceRoot%");
 
     // Owned from here to the end of the main thread; never released explicitly.
     const DWORD nWait = strRootValue.empty() ? nInstanceWaitWithoutRoot : nInstanceWaitWithRoot;
-    if (::WaitForSingleObject(handles.hInstanceMutex, nWait) == WAIT_TIMEOUT)
+    const DWORD nWaitStart = ::GetTickCount();
+    const DWORD dwWait = ::WaitForSingleObject(handles.hInstanceMutex, nWait);
+    if (handles.hInstanceMutex != nullptr)
+        ExplainInstanceWait(strInstanceKey, dwWait, ::GetTickCount() - nWaitStart);
+    if (dwWait == WAIT_TIMEOUT)
     {
         handles.CloseAll();
         return GuardAlreadyRunning;

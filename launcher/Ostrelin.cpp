@@ -3,6 +3,7 @@
 
 #include "AbnormalEnd.h"
 #include "CoreTrace.h"
+#include "Explain.h"
 #include "LauncherMain.h"
 
 namespace
@@ -24,12 +25,14 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
                    int nShowCmd)
 {
     InstallAbnormalEndHandlers();
+    StartExplainedRun();
     ::CoInitialize(nullptr);
     ::DefWindowProcA(nullptr, 0, 0, 0);
     CLauncherModule module;
     module.Init();
 
     const int nResult = LauncherMain(pszCmdLine, nShowCmd);
+    Explain("ends with exit code %d", nResult);
 
     TraceText("\n\n=================================== last task - before CoUninitialize()\n\n");
     module.Term();

@@ -4,6 +4,7 @@
 #include "CoreError.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
+#include "Explain.h"
 #include "ITask.h"
 
 namespace
@@ -25,28 +26,102 @@ bool IsSilentCreationFailure(HRESULT hr)
     return hr == REGDB_E_CLASSNOTREG || hr == E_NOINTERFACE;
 }
 
-void TraceCreationFailure(long iChild, const CXMLElement& taskElement, const CText& strClsid,
-                          HRESULT hr)
+CText ElementName(const CXMLNodeList& taskList, long iChild)
 {
     CComBSTR strName;
-    taskElement->get_tagName(strName.AcceptHere());
+    taskList.GetItem(iChild)->get_tagName(strName.AcceptHere());
+    return TextFromWide(strName, strName.Length(), CP_ACP);
+}
+
+void TraceCreationFailure(const CXMLNodeList& taskList, long iChild, const CText& strClsid,
+                          HRESULT hr)
+{
     CText strRecord;
     FormatText(strRecord, "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"\n",
-               static_cast<unsigned>(hr), iChild + 1,
-               TextFromWide(strName, strName.Length(), CP_ACP).GetString(), strClsid.GetString());
+               static_cast<unsigned>(hr), iChild + 1, ElementName(taskList, iChild).GetString(),
+               strClsid.GetString());
     TraceText(strRecord);
 }
+
+const char* DescribeInstruction(TaskInstruction eInstruction)
+{
+    switch (eInstruction)
+    {
+    case InstructionContinue:
+        return "continue";
+    case InstructionReload:
+        return "reload";
+    case InstructionStop:
+        return "stop";
+    }
+    return "taken as continue";
+}
+
+// The explained run's record of one child: what became of it, written once,
+// also when its Run ends the run with an error.
+class CChildExplanation
+{
+public:
+    CChildExplanation(const CXMLNodeList& taskList, long iChild, long cChildren,
+                      const CText& strClsid)
+    {
+        if (IsExplaining())
+            FormatText(m_strChild, "child %ld of %ld <%s> CLSID=\"%s\"", iChild + 1, cChildren,
+                       ElementName(taskList, iChild).GetString(), strClsid.GetString());
+    }
+    ~CChildExplanation()
+    {
+        if (m_nRunStart == 0)
+            return;
+        try
+        {
+            Explain("%s: Run failed after %s ms: the run ends", m_strChild.GetString(),
+                    ExplainMilliseconds(m_nRunStart).GetString());
+        }
+        catch (...)
+        {
+            // Out of memory while an error ends the run: its Thrown record tells.
+        }
+    }
+    CChildExplanation(const CChildExplanation&) = delete;
+    CChildExplanation& operator=(const CChildExplanation&) = delete;
+
+    void Skipped(const char* pszWhy, HRESULT hr)
+    {
+        Explain("%s: %s (0x%08X), skipped", m_strChild.GetString(), pszWhy,
+                static_cast<unsigned>(hr));
+    }
+    void RunStarts() { m_nRunStart = ExplainClock(); }
+    void Ran(HRESULT hrRun, TaskInstruction eInstruction)
+    {
+        if (m_nRunStart == 0)
+            return;
+        Explain("%s: ran, Run 0x%08X, instruction %d (%s), %s ms", m_strChild.GetString(),
+                static_cast<unsigned>(hrRun), static_cast<int>(eInstruction),
+                DescribeInstruction(eInstruction), ExplainMilliseconds(m_nRunStart).GetString());
+        m_nRunStart = 0;
+    }
+
+private:
+    CText m_strChild; // empty unless explaining
+    LONGLONG m_nRunStart = 0;
+};
 
 // Creates, initialises and runs the task of child iChild. Returns true when the
 // task's instruction ends the pass. A child that names no usable task is
 // skipped; only a registered class that cannot be created leaves a trace.
-bool RunTask(const CXMLNodeList& taskList, long iChild, HANDLE* phRegisterMutex,
+bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* phRegisterMutex,
              TaskInstruction& eInstruction)
 {
     const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "", nullptr);
+    CChildExplanation explanation(taskList, iChild, cChildren, strClsid);
     CLSID clsid;
-    if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
+    const HRESULT hrClsid = ::CLSIDFromString(CComBSTR(strClsid), &clsid);
+    if (hrClsid != S_OK)
+    {
+        explanation.Skipped("not a CLSID", hrClsid);
         return false;
+    }
 
     eInstruction = InstructionContinue;
     {
@@ -56,7 +131,11 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, HANDLE* phRegisterMutex,
         if (hrCreate != S_OK)
         {
             if (!IsSilentCreationFailure(hrCreate))
-                TraceCreationFailure(iChild, taskList.GetItem(iChild), strClsid, hrCreate);
+                TraceCreationFailure(taskList, iChild, strClsid, hrCreate);
+            explanation.Skipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
+                                : hrCreate == E_NOINTERFACE     ? "no ITask interface"
+                                                                : "cannot be created",
+                                hrCreate);
             return false;
         }
         ::SetLastError(ERROR_INVALID_DATA); // S_OK without an interface
@@ -68,12 +147,17 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, HANDLE* phRegisterMutex,
             hrInit = pifTask->Init(taskElement.pif(), phRegisterMutex);
         }
         if (hrInit != S_OK)
+        {
+            explanation.Skipped("Init refused", hrInit);
             return false;
+        }
 
+        explanation.RunStarts();
         // The trace shows this expression exactly as written.
         // clang-format off
-        CHECK_HRESULT(pifTask->Run( &eInstruction ));
+        const HRESULT hrRun = CHECK_HRESULT(pifTask->Run( &eInstruction ));
         // clang-format on
+        explanation.Ran(hrRun, eInstruction);
     } // the task is released before its instruction is looked at
 
     return eInstruction == InstructionStop || eInstruction == InstructionReload;
@@ -82,6 +166,7 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, HANDLE* phRegisterMutex,
 
 void EndRunNormally(CGuardHandles& handles)
 {
+    Explain("ends with exit code 0");
     // Nothing after this runs, not even COM's shutdown.
     handles.CloseAll();
     ::ExitProcess(0);
@@ -95,29 +180,37 @@ void RunTasks(const CText& strConfigPath, CGuardHandles& handles, NormalEndFunct
 void RunTasks(const CWideText& strConfigPath, CGuardHandles& handles,
               NormalEndFunction pfnNormalEnd)
 {
+    // Traces show the path in the ANSI code page.
+    const CText strShownPath =
+        TextFromWide(strConfigPath.c_str(), static_cast<int>(strConfigPath.size()), CP_ACP);
+    int nPass = 0;
     for (;;)
     {
         // Cleared on every pass: a reloaded list that runs no task ends the run
         // instead of reloading for ever.
         TaskInstruction eInstruction = InstructionContinue;
 
-        const CXMLDoc Doc = CXMLDoc::FromURL(strConfigPath);
+        bool fScrambled = false;
+        const CXMLDoc Doc = CXMLDoc::FromURL(strConfigPath, &fScrambled);
         ::SetLastError(ERROR_INVALID_DATA); // no document
         CHECK_WIN32(Doc);
         const CXMLElement Node = Doc.GetDocumentElement();
         if (!Node)
         {
-            Doc.TraceParseError(TextFromWide(strConfigPath.c_str(),
-                                             static_cast<int>(strConfigPath.size()), CP_ACP));
+            Doc.TraceParseError(strShownPath);
             ::SetLastError(ERROR_XML_PARSE_ERROR);
         }
         CHECK_WIN32(Node);
         const CXMLNodeList taskList = GetTaskList(Node);
 
         const long cChildren = taskList.GetLength();
+        ++nPass;
+        Explain("pass %d: %s, %s, %ld %s", nPass, strShownPath.GetString(),
+                fScrambled ? "scrambled" : "plain", cChildren,
+                cChildren == 1 ? "child" : "children");
         for (long iChild = 0; iChild < cChildren; ++iChild)
         {
-            if (RunTask(taskList, iChild, &handles.hRegisterMutex, eInstruction))
+            if (RunTask(taskList, iChild, cChildren, &handles.hRegisterMutex, eInstruction))
                 break;
         }
 

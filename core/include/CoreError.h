@@ -96,11 +96,12 @@ private:
 // pointer, such as CText, would test something else than meant. (BOOL is int,
 // so an int count still passes as a BOOL.)
 template <class T>
-inline void CheckHResult(T hr, const CSourceLocation& place, const char* pszExpression)
+inline HRESULT CheckHResult(T hr, const CSourceLocation& place, const char* pszExpression)
 {
     static_assert(std::is_same<T, HRESULT>::value, "CHECK_HRESULT takes an HRESULT");
     if (FAILED(hr))
         ThrowCOMError(hr, place, pszExpression);
+    return hr;
 }
 
 template <class T> inline bool IsWin32Success(const T& value)
@@ -130,8 +131,9 @@ inline void CheckWin32(bool fPassed, const CSourceLocation& place, const char* p
 }
 
 // Check points: the expression is evaluated once; its source text and the place
-// where the check stands travel with the error. Keep each on one line, so the
-// line in the trace is the line of the check.
+// where the check stands travel with the error; CHECK_HRESULT gives the value
+// that passed. Keep each on one line, so the line in the trace is the line of
+// the check.
 #define CHECK_HRESULT(expression) ::CheckHResult((expression), CORE_SOURCE_LOCATION(), #expression)
 #define CHECK_WIN32(expression)                                                                    \
     ::CheckWin32(::IsWin32Success((expression)), CORE_SOURCE_LOCATION(), #expression)

@@ -92,7 +92,8 @@ public:
     // scrambled form's marker use the path as narrow text, converted with the
     // code page's default character where the wide path has letters it lacks.
     static CXMLDoc FromURL(const CText& strPath);
-    static CXMLDoc FromURL(const CWideText& strPath);
+    // *pfScrambled, when given, tells which form the file had.
+    static CXMLDoc FromURL(const CWideText& strPath, bool* pfScrambled = nullptr);
 
     // One record naming the file, the parser's line and column, and its
     // reason, for a document that did not parse.

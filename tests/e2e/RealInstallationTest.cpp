@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <regex>
 
 namespace
@@ -326,5 +327,115 @@ TEST(RealInstallation, PathsOfMaxPathOrMoreOpenInTheirFullForm)
     {
         const CWideText form = LongPathForm(CWideText(c.path.c_str()));
         EXPECT_EQ(c.expected, std::wstring(form.c_str()));
+    }
+}
+
+TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
+{
+    CInstallation inst("explained");
+    const std::string file = GetTestTempFolder() + "explained.log", key = inst.InstanceKey();
+    const std::string clsid = szOstrelinTestTaskClsid,
+                      unknown = "{00000000-0000-0000-0000-0000000ABCDE}";
+    const auto X = [](const std::string& text) { return "Ostrelin: " + text + "\n"; };
+    const auto pass = [&](const char* pszForm, int cChildren)
+    {
+        return X("pass 1: " + inst.BinFolder() + "/../\\bin\\Config.xml, " + pszForm + ", " +
+                 std::to_string(cChildren) + (cChildren == 1 ? " child" : " children"));
+    };
+    const auto child = [&](int i, int c, const std::string& name, const std::string& text)
+    {
+        return "child " + std::to_string(i) + " of " + std::to_string(c) + " <" + name +
+               "> CLSID=\"" + text + "\": ";
+    };
+    const std::string probe = X("guard: update probe: no update running");
+    const std::string taken = X("guard: instance key \"" + key + "\" taken (waited T ms)");
+    const std::string scrambled =
+        ScrambleConfig(Config("<Bad CLSID='nope'/><Unknown CLSID='" + unknown + "'/>" +
+                              Task("InitResult='1'") + Task("Instruction='2'")),
+                       "Config.xml");
+    const Lines explained = {
+        probe,
+        taken,
+        pass("scrambled", 4),
+        X(child(1, 4, "Bad", "nope") + "not a CLSID (0x800401F3), skipped"),
+        X(child(2, 4, "Unknown", unknown) + "not registered (0x80040154), skipped"),
+        X(child(3, 4, "Task", clsid) + "Init refused (0x00000001), skipped"),
+        X(child(4, 4, "Task", clsid) + "ran, Run 0x00000000, instruction 2 (stop), T ms"),
+        X("ends with exit code 0")};
+    const std::string failed = Config(Task("RunResult='0x8FFF0001'")),
+                      runner = "launcher/TaskRunner.cpp";
+    const std::string what = "HRESULT: 0x8FFF0001 : \"?\") pifTask->Run( &eInstruction ): [DATE]\n";
+    const struct
+    {
+        std::string value; // of OSTRELIN_EXPLAIN; "-": unset
+        std::string config;
+        std::string peer; // a mutex another process owns; "=" before it: an event
+        Lines records;
+    } cases[] = {
+        {"-", scrambled, "", {}},
+        {"", scrambled, "", {}},
+        {"1", scrambled, "", explained},
+        {"Q:\\no\\such\\folder\\x.log", scrambled, "", explained},
+        {file,
+         failed,
+         "",
+         {probe, taken, pass("plain", 1),
+          runner + "(" +
+              std::to_string(SourceLine(runner, "CHECK_HRESULT(pifTask->Run( &eInstruction ))")) +
+              "): Thrown: " + what,
+          X(child(1, 1, "Task", clsid) + "Run failed after T ms: the run ends"),
+          "launcher/LauncherMain.cpp(" +
+              std::to_string(SourceLine("launcher/LauncherMain.cpp", "TraceCaught(")) +
+              "): Caught: " + what,
+          X("ends with exit code 4"), BannerBeforeCoUninitialize(), BannerBeforeExit()}},
+        {"1",
+         failed,
+         key,
+         {probe, X("guard: instance key \"" + key + "\" is held by another copy (waited T ms)"),
+          X("ends with exit code 3"), BannerBeforeCoUninitialize(), BannerBeforeExit()}},
+        {"1",
+         failed,
+         szExclusiveMutexName,
+         {X("guard: update probe: \"ZembraniExclusiveMutex\" is owned by the updater"),
+          X("ends with exit code 2"), BannerBeforeCoUninitialize(), BannerBeforeExit()}},
+        {"1",
+         Config(),
+         "=" + key,
+         {probe,
+          X("guard: instance mutex \"" + key +
+            "\" could not be created (LastError 6): runs unguarded"),
+          pass("plain", 1),
+          X(child(1, 1, "Task", clsid) + "ran, Run 0x00000000, instruction 0 (continue), T ms"),
+          X("ends with exit code 0")}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.value + " " + c.peer);
+        inst.WriteConfig(c.config);
+        ::DeleteFileA(file.c_str());
+        std::unique_ptr<CPeer> peer;
+        if (!c.peer.empty())
+            peer.reset(new CPeer(c.peer[0] == '=' ? CPeer::WithEvent(c.peer.substr(1))
+                                                  : CPeer::Owning(c.peer)));
+        CRunOptions options;
+        if (c.value != "-")
+            options.environment = {"OSTRELIN_EXPLAIN=" + c.value};
+        const CSessionResult result = inst.Run("", options);
+        peer.reset();
+        // Times vary; so does the date the check points were compiled.
+        Lines records = WithoutDates(result.records);
+        for (std::string& record : records)
+            record = std::regex_replace(record, std::regex("[0-9]+(\\.[0-9])? ms"), "T ms");
+        EXPECT_EQ(c.records, records);
+        // The file: the same records, each after its wall-clock time.
+        std::string expected, copied;
+        for (const std::string& record : result.records)
+            expected += "T " + record + (record.back() == '\n' ? "" : "\n");
+        std::ifstream copy(file, std::ios::binary);
+        std::getline(copy, copied, '\0');
+        const std::regex time(
+            "(^|\n)[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} ");
+        EXPECT_EQ(c.value == file ? expected : "", std::regex_replace(copied, time, "$1T "));
+        TakeLog();
     }
 }

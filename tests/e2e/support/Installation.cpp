@@ -21,6 +21,12 @@ CSessionOptions MakeSessionOptions(const std::string& commandLine, const CRunOpt
     session.dismissBoxes = options.dismissBoxes;
     session.timeoutMs = options.timeoutMs;
     session.onEvent = options.onEvent;
+    if (!options.environment.empty())
+    {
+        session.environment = GetCurrentEnvironment();
+        session.environment->insert(session.environment->end(), options.environment.begin(),
+                                    options.environment.end());
+    }
     return session;
 }
 

@@ -15,9 +15,10 @@ extern const char szEmptyRunConfig[];
 
 struct CRunOptions
 {
-    bool dismissBoxes = true;     // the launcher's boxes would wait for a user
-    DWORD timeoutMs = 120000;     // only against hangs; no test should come near it
-    std::string workingDirectory; // empty: the test's own
+    bool dismissBoxes = true;             // the launcher's boxes would wait for a user
+    DWORD timeoutMs = 120000;             // only against hangs; no test should come near it
+    std::string workingDirectory;         // empty: the test's own
+    std::vector<std::string> environment; // "NAME=value" added to the test's own
     std::function<void(const CTraceEvent&)> onEvent; // for a box: before it is dismissed
 };
 
