@@ -413,10 +413,11 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         SCOPED_TRACE(c.value + " " + c.peer);
         inst.WriteConfig(c.config);
         ::DeleteFileA(file.c_str());
-        std::unique_ptr<CPeer> peer;
+        std::unique_ptr<CMutexOwner> peer;
         if (!c.peer.empty())
-            peer.reset(new CPeer(c.peer[0] == '=' ? CPeer::WithEvent(c.peer.substr(1))
-                                                  : CPeer::Owning(c.peer)));
+            peer.reset(c.peer[0] == '='
+                           ? new CMutexOwner(CMutexOwner::Kind::Event, c.peer.substr(1))
+                           : new CMutexOwner(CMutexOwner::Kind::Own, c.peer));
         CRunOptions options;
         if (c.value != "-")
             options.environment = {"OSTRELIN_EXPLAIN=" + c.value};
