@@ -217,8 +217,6 @@ class CTestTask : public CTaskBase
             SetLastError(ERROR_SUCCESS);
             CHECK_WIN32(false);
         }
-        if (m_strThrow == L"text")
-            AtlThrow(E_INVALIDARG);
         if (m_strThrow == L"other")
             throw 1;
         if (!m_strCopyFrom.empty() && !CopyFileW(m_strCopyFrom.c_str(), m_strCopyTo.c_str(), FALSE))
