@@ -240,8 +240,6 @@ private:
             SetLastError(ERROR_SUCCESS);
             CHECK_WIN32(false);
         }
-        if (m_strThrow == L"text")
-            AtlThrow(E_INVALIDARG);
         if (m_strThrow == L"other")
             throw 1;
         if (m_fAbort)
