@@ -1,7 +1,6 @@
 // The launcher under the debugger, judged by what a user and a support
 // engineer would see: exit codes, message boxes, exact trace records, and the
 // log lines of the test task (OstrelinTestTask.dll).
-#include "ConfigScramble.h"
 #include "CoreHandle.h"
 #include "Installation.h"
 #include "LauncherTexts.h"
