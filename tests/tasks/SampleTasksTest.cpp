@@ -5,11 +5,11 @@
 #include "CheckFilesClsid.h"
 #include "StartProgramClsid.h"
 
-#include "MessageBoxFinder.h"
-#include "ScratchFolder.h"
 #include "ComApartment.h"
 #include "CoreXML.h"
 #include "ITask.h"
+#include "MessageBoxFinder.h"
+#include "ScratchFolder.h"
 #include "TestPaths.h"
 
 #include <cstdio>
