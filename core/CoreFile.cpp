@@ -6,22 +6,6 @@
 #include <cstring>
 #include <cwchar>
 
-namespace
-{
-// A failed call that left no error code must still read as a failure.
-HRESULT LastErrorAsFailure()
-{
-    const HRESULT hr = HResultFromLastError();
-    return FAILED(hr) ? hr : E_FAIL;
-}
-} // namespace
-
-CSharedReadFile::~CSharedReadFile()
-{
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        ::CloseHandle(m_hFile);
-}
-
 CWideText LongPathForm(const CWideText& strPath)
 {
     if (strPath.size() < MAX_PATH || std::wcsncmp(strPath.c_str(), L"\\\\?\\", 4) == 0)
@@ -48,18 +32,19 @@ HRESULT CSharedReadFile::Open(const char* pszPath)
 
 HRESULT CSharedReadFile::Open(const wchar_t* pszPath)
 {
-    m_hFile = ::CreateFileW(LongPathForm(pszPath).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_hFile != INVALID_HANDLE_VALUE)
+    // The slot rather than Attach: the launcher's size is budgeted.
+    *m_hFile.AcceptHere() = ::CreateFileW(LongPathForm(pszPath).c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_hFile)
         return S_OK;
-    return LastErrorAsFailure();
+    return FailureFromLastError();
 }
 
 ULONGLONG CSharedReadFile::GetSize() const
 {
     LARGE_INTEGER size{};
-    if (m_hFile == INVALID_HANDLE_VALUE || !::GetFileSizeEx(m_hFile, &size) || size.QuadPart < 0)
+    if (!m_hFile || !::GetFileSizeEx(m_hFile.Get(), &size) || size.QuadPart < 0)
         return 0;
     return static_cast<ULONGLONG>(size.QuadPart);
 }
@@ -67,8 +52,8 @@ ULONGLONG CSharedReadFile::GetSize() const
 HRESULT CSharedReadFile::Read(char* pBuffer, DWORD nSize)
 {
     DWORD cbRead = 0;
-    if (!::ReadFile(m_hFile, pBuffer, nSize, &cbRead, nullptr))
-        return LastErrorAsFailure();
+    if (!::ReadFile(m_hFile.Get(), pBuffer, nSize, &cbRead, nullptr))
+        return FailureFromLastError();
     if (cbRead < nSize)
         return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
     return S_OK;

@@ -18,9 +18,9 @@ CText GetModuleFilePath(HMODULE hModule)
     }
 }
 
-std::wstring GetModuleFilePathW(HMODULE hModule)
+CWideText GetModuleFilePathW(HMODULE hModule)
 {
-    std::wstring strPath;
+    CWideText strPath;
     for (DWORD nSize = MAX_PATH;; nSize *= 2)
     {
         strPath.resize(nSize);
@@ -31,14 +31,4 @@ std::wstring GetModuleFilePathW(HMODULE hModule)
             return strPath;
         }
     }
-}
-
-HMODULE GetModuleOf(const void* pvAddress)
-{
-    HMODULE hModule = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              static_cast<const wchar_t*>(pvAddress), &hModule))
-        return nullptr;
-    return hModule;
 }

@@ -1,5 +1,7 @@
 #include "CoreTrace.h"
 
+#include "CoreHandle.h"
+
 #include <cstdio>
 
 void FormatTextV(CText& strTarget, const char* pszFormat, va_list args)
@@ -29,20 +31,17 @@ void FormatText(CText& strTarget, const char* pszFormat, ...)
 
 CText GetSystemMessage(DWORD dwMessageId)
 {
-    char* pszSystemText = nullptr;
+    // FormatSystemMessage's call, repeated: calling it would link its object
+    // file into the launcher, whose size is budgeted.
+    CLocalMemory<char> text; // freed also when the copy throws
     const DWORD dwFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                           FORMAT_MESSAGE_FROM_SYSTEM; // 0x1300
     const DWORD cch = ::FormatMessageA(dwFlags, nullptr, dwMessageId,
                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
-                                       reinterpret_cast<char*>(&pszSystemText), 0, nullptr);
-    if (cch == 0 || pszSystemText == nullptr)
+                                       reinterpret_cast<char*>(text.AcceptHere()), 0, nullptr);
+    if (cch == 0 || !text)
         return CText("?");
-    struct CLocalText // frees the system's buffer also when the copy throws
-    {
-        char* psz;
-        ~CLocalText() { ::LocalFree(psz); }
-    } localText{pszSystemText};
-    return CText(localText.psz, static_cast<int>(cch));
+    return CText(text.Get(), static_cast<int>(cch));
 }
 
 HRESULT HResultFromWin32(DWORD dwCode)

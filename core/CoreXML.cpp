@@ -129,19 +129,9 @@ CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath, bool* pfSc
         *pfScrambled = iXML > 0;
 
     // The DOM gets bytes, so it detects the encoding itself.
+    // An array that cannot be made leaves the value empty: the load fails.
     CComVariant varXML;
-    SAFEARRAY* const psaXML = ::SafeArrayCreateVector(VT_UI1, 0, cbXML);
-    if (psaXML != nullptr)
-    {
-        V_VT(&varXML) = VT_ARRAY | VT_UI1;
-        V_ARRAY(&varXML) = psaXML;
-        void* pvData = nullptr;
-        if (SUCCEEDED(::SafeArrayAccessData(psaXML, &pvData)))
-        {
-            std::memcpy(pvData, szBuf + iXML, cbXML);
-            ::SafeArrayUnaccessData(psaXML);
-        }
-    }
+    varXML.SetByteArray(szBuf + iXML, cbXML);
     bufXML.reset();
 
     // Content that does not parse leaves the document without a root; the
@@ -162,16 +152,16 @@ HRESULT CXMLElement::DoGetAttribute(CComVariant& varValue, const char* pszName) 
     HRESULT hRes = S_OK;
     try
     {
+        // Passed in as a null string, as it always was.
         CComVariant varAttribute;
-        V_VT(&varAttribute) = VT_BSTR;
-        V_BSTR(&varAttribute) = nullptr;
+        varAttribute.SetBSTR(CComBSTR());
         hRes = pif()->getAttribute(CComBSTR(pszName), &varAttribute);
-        if (hRes == S_OK && V_VT(&varAttribute) == VT_BSTR)
+        if (hRes == S_OK && varAttribute.GetType() == VT_BSTR)
         {
             // What reaches the caller has passed through the ANSI code page:
             // characters it lacks become its default character, and a base
             // letter with a combining accent becomes the precomposed letter.
-            const BSTR strWide = V_BSTR(&varAttribute);
+            const BSTR strWide = varAttribute.GetBSTR();
             const CText strNarrow = TextFromWide(strWide, static_cast<int>(::SysStringLen(strWide)),
                                                  CP_ACP, WC_COMPOSITECHECK);
             CComBSTR strBack(strNarrow.GetString(), strNarrow.GetLength());

@@ -1,7 +1,10 @@
 #include "InstanceGuard.h"
 
+#include "CoreHandle.h"
 #include "Explain.h"
 #include "LaunchPaths.h"
+
+#include <utility>
 
 // Shared with the updater and with copies in the field: exact texts.
 const char szRegisterMutexName[] = "ZembraniRegisterMutex";
@@ -20,13 +23,6 @@ const char szUpdateMessage[] = "You are receiving some updates to the casino.  P
 const DWORD nUpdateProbeTimeout = 1000;
 const DWORD nInstanceWaitWithRoot = 30000;
 const DWORD nInstanceWaitWithoutRoot = 0;
-
-void CloseAndNull(HANDLE& h)
-{
-    if (h != nullptr)
-        ::CloseHandle(h);
-    h = nullptr;
-}
 
 void ShowMessage(const char* pszText)
 {
@@ -60,9 +56,9 @@ void ExplainInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs)
 
 void CGuardHandles::CloseAll()
 {
-    CloseAndNull(hRegisterMutex);
-    CloseAndNull(hExclusiveMutex);
-    CloseAndNull(hInstanceMutex);
+    // A task may have closed the register mutex and left NULL in its slot.
+    for (HANDLE* phMutex : {&hRegisterMutex, &hExclusiveMutex, &hInstanceMutex})
+        CUniqueHandle(std::exchange(*phMutex, nullptr)).Close();
 }
 
 GuardResult TakeInstanceGuard(CGuardHandles& handles, CWideText& strRootValue)

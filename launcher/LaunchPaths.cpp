@@ -1,5 +1,6 @@
 #include "LaunchPaths.h"
 
+#include "CoreModule.h"
 #include "CoreTrace.h"
 
 #include <cwchar>
@@ -134,7 +135,7 @@ CText MakeInstanceKey(const char* pszCommandLine)
 CText ResolveConfigPath(CText strRootValue)
 {
     if (strRootValue.IsEmpty())
-        return ResolveConfigPathFrom(strRootValue, GetModulePath());
+        return ResolveConfigPathFrom(strRootValue, GetModuleFilePath());
     return ResolveConfigPathFrom(strRootValue, CText());
 }
 
@@ -155,7 +156,7 @@ CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath)
 CWideText ResolveConfigPath(CWideText strRootValue)
 {
     if (strRootValue.empty())
-        return ResolveConfigPathFrom(strRootValue, GetModulePathW());
+        return ResolveConfigPathFrom(strRootValue, GetModuleFilePathW());
     return ResolveConfigPathFrom(strRootValue, CWideText());
 }
 
@@ -172,34 +173,4 @@ CWideText ResolveConfigPathFrom(CWideText strRootValue, const CWideText& strModu
     }
     strRootValue += wszConfigSuffix;
     return strRootValue;
-}
-
-CText GetModulePath()
-{
-    // MAX_PATH first; a longer path (long-path aware systems) grows the buffer.
-    const DWORD nLongestPath = 0x8000;
-    CText strPath;
-    for (DWORD nSize = MAX_PATH;; nSize *= 2)
-    {
-        char* szBuf = strPath.GetBufferSetLength(static_cast<int>(nSize));
-        const DWORD cch = ::GetModuleFileNameA(nullptr, szBuf, nSize);
-        if (cch < nSize || nSize >= nLongestPath)
-            return CText(szBuf, static_cast<int>(cch < nSize ? cch : nSize));
-    }
-}
-
-CWideText GetModulePathW()
-{
-    const DWORD nLongestPath = 0x8000;
-    CWideText strPath;
-    for (DWORD nSize = MAX_PATH;; nSize *= 2)
-    {
-        strPath.resize(nSize);
-        const DWORD cch = ::GetModuleFileNameW(nullptr, &strPath[0], nSize);
-        if (cch < nSize || nSize >= nLongestPath)
-        {
-            strPath.resize(cch < nSize ? cch : nSize);
-            return strPath;
-        }
-    }
 }

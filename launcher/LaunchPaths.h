@@ -25,7 +25,3 @@ CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath);
 // The wide forms the launcher opens the file with.
 CWideText ResolveConfigPath(CWideText strRootValue);
 CWideText ResolveConfigPathFrom(CWideText strRootValue, const CWideText& strModulePath);
-
-// The full path of the running executable, however long.
-CText GetModulePath();
-CWideText GetModulePathW();

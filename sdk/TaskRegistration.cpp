@@ -26,7 +26,8 @@ LONG GetModulePath(std::wstring& strPath)
     const HMODULE hModule = GetModuleOf(&chModuleAnchor);
     if (!hModule)
         return static_cast<LONG>(GetLastError());
-    strPath = GetModuleFilePathW(hModule);
+    const CWideText strModulePath = GetModuleFilePathW(hModule);
+    strPath.assign(strModulePath.c_str(), strModulePath.size());
     return strPath.empty() ? static_cast<LONG>(GetLastError()) : ERROR_SUCCESS;
 }
 

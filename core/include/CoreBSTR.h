@@ -6,6 +6,8 @@
 
 #include <oleauto.h>
 
+#include <cstring>
+
 // Narrow text to UTF-16; CAtlException when memory runs out. Move-only; it
 // takes a string over only when told (Attach), and it converts to BSTR for
 // calls but is never compared: as pointers two copies of one text differ.
@@ -107,3 +109,43 @@ public:
     // The wide string the value holds; null when it holds none.
     BSTR GetBSTR() const { return V_VT(this) == VT_BSTR ? V_BSTR(this) : nullptr; }
 };
+
+// Inline: the launcher uses them, and an object file of their own would add
+// its whole self to its budgeted size.
+inline void CComVariant::SetBSTR(CComBSTR&& str)
+{
+    ::VariantClear(this);
+    V_VT(this) = VT_BSTR;
+    V_BSTR(this) = str.Detach();
+}
+
+inline void CComVariant::SetLong(LONG nValue)
+{
+    ::VariantClear(this);
+    V_VT(this) = VT_I4;
+    V_I4(this) = nValue;
+}
+
+inline HRESULT CComVariant::SetByteArray(const void* pvData, ULONG cb)
+{
+    ::VariantClear(this);
+    SAFEARRAY* const psa = ::SafeArrayCreateVector(VT_UI1, 0, cb);
+    if (psa == nullptr)
+        return E_OUTOFMEMORY;
+    V_VT(this) = VT_ARRAY | VT_UI1;
+    V_ARRAY(this) = psa;
+    void* pvArray = nullptr;
+    const HRESULT hr = ::SafeArrayAccessData(psa, &pvArray);
+    if (FAILED(hr))
+        return hr;
+    if (cb > 0)
+        std::memcpy(pvArray, pvData, cb);
+    ::SafeArrayUnaccessData(psa);
+    return S_OK;
+}
+
+inline VARIANT* CComVariant::AcceptHere()
+{
+    ::VariantClear(this);
+    return this;
+}

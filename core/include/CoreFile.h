@@ -1,16 +1,12 @@
 // A file read in one piece while others may go on reading and writing it.
 #pragma once
 
+#include "CoreHandle.h"
 #include "CoreText.h"
 
 class CSharedReadFile
 {
 public:
-    CSharedReadFile() = default;
-    ~CSharedReadFile();
-    CSharedReadFile(const CSharedReadFile&) = delete;
-    CSharedReadFile& operator=(const CSharedReadFile&) = delete;
-
     // S_OK, or the last error as an HRESULT. A path of MAX_PATH characters or
     // more is opened in its full \\?\ form.
     HRESULT Open(const wchar_t* pszPath);
@@ -23,7 +19,7 @@ public:
     HRESULT Read(char* pBuffer, DWORD nSize);
 
 private:
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    CUniqueFileHandle m_hFile;
 };
 
 // The form of strPath that opens whatever its length: unchanged below

@@ -90,11 +90,9 @@ std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
     ::CoInitialize(nullptr);
     CInterfacePtr<IXMLDOMDocument> pifDoc;
     ::CoCreateInstance(CLSID_DOMFreeThreadedDocument, nullptr, CLSCTX_INPROC_SERVER,
-                       IID_IXMLDOMDocument, reinterpret_cast<void**>(pifDoc.AcceptHere()));
+                       IID_IXMLDOMDocument, pifDoc.AcceptHereAsVoid());
     CComVariant varBytes;
-    V_VT(&varBytes) = VT_ARRAY | VT_UI1;
-    V_ARRAY(&varBytes) = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    std::copy(bytes.begin(), bytes.end(), static_cast<char*>(V_ARRAY(&varBytes)->pvData));
+    varBytes.SetByteArray(bytes.data(), static_cast<ULONG>(bytes.size()));
     VARIANT_BOOL fLoaded = VARIANT_FALSE;
     pifDoc->load(varBytes, &fLoaded);
     CInterfacePtr<IXMLDOMParseError> pifError;

@@ -8,7 +8,7 @@
 
 namespace
 {
-const std::string kDebuggee = "\"" + GetBinFolder() + "ostrelin-debuggee.exe\"";
+const std::string strDebuggee = "\"" + GetBinFolder() + "ostrelin-debuggee.exe\"";
 
 // Times vary from run to run.
 std::string WithoutTimes(const std::string& output)
@@ -27,7 +27,7 @@ TEST(TraceTool, ShowsHeaderRecordsBoxesAndExitCodeAndWritesThemToTheFile)
     ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
     const std::string file = GetTestTempFolder() + "trace.txt";
     const std::string program =
-        kDebuggee + " record:one \"record:a\\r\\nb\" record: \"box:Cap|Text\" exit:7";
+        strDebuggee + " record:one \"record:a\\r\\nb\" record: \"box:Cap|Text\" exit:7";
     const CToolRun run =
         RunTool("ostrelin-trace.exe", "--dismiss --output " + file + " -- " + program);
     EXPECT_EQ(7u, run.exitCode);
@@ -73,18 +73,18 @@ TEST(TraceTool, ExitCodesExplainedTraceAndOwnErrors)
            {"(0x00000002): the updater holds the installation\n"});
     expect(launcher + " exit:7", nullptr, 7, {"exit code 7 (0x00000007)\n"});
     expect("regsvr32 /s no-such.dll", nullptr, 3, {"regsvr32.exe, file version "});
-    expect(kDebuggee + " env:OSTRELIN_EXPLAIN", nullptr, 0, {"    \"1\"\n"});
-    expect(kDebuggee + " env:OSTRELIN_EXPLAIN", "C:\\x.log", 0,
+    expect(strDebuggee + " env:OSTRELIN_EXPLAIN", nullptr, 0, {"    \"1\"\n"});
+    expect(strDebuggee + " env:OSTRELIN_EXPLAIN", "C:\\x.log", 0,
            {"OSTRELIN_EXPLAIN=C:\\x.log for the program, as set here\n", "    \"C:\\\\x.log\"\n"});
-    expect("--no-explain " + kDebuggee + " env:OSTRELIN_EXPLAIN", "1", 0, {"    \"<unset>\"\n"});
-    expect("--timeout 2 " + kDebuggee + " box:A|B", nullptr, 124,
+    expect("--no-explain " + strDebuggee + " env:OSTRELIN_EXPLAIN", "1", 0, {"    \"<unset>\"\n"});
+    expect("--timeout 2 " + strDebuggee + " box:A|B", nullptr, 124,
            {"time limit 2 s: the program is ended if it is still running then\n",
             "    left open\n---- time-out, +T s ----\n", "still running after 2 s"});
-    expect(kDebuggee + " record:x crash record:y", nullptr, 0xE0C0FFEE,
+    expect(strDebuggee + " record:x crash record:y", nullptr, 0xE0C0FFEE,
            {"\"x\"\n---- crash, +T s ----\n    exception 0xE0C0FFEE at 0x",
             "exit code 3770744814 (0xE0C0FFEE)\n"});
     // Longer than the 16-bit length of an output event.
-    expect(kDebuggee + " long:70000", nullptr, 0, {"70000 bytes ----\n    \"abcdefghijklmnopq"});
+    expect(strDebuggee + " long:70000", nullptr, 0, {"70000 bytes ----\n    \"abcdefghijklmnopq"});
     expect("\"" + GetBinFolder() + "no-such-program.exe\"", nullptr, 126,
            {"cannot start the program"});
     expect("--output Z:\\no\\such\\folder\\t.txt x.exe", nullptr, 125, {"cannot create Z:\\no"});

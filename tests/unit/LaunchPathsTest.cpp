@@ -4,6 +4,7 @@
 // '_' (0x5F) and 'A'-'Z'. Every command line ends right before a page without
 // access, so that a read past its end crashes the test.
 #include "CoreError.h"
+#include "CoreModule.h"
 #include "CoreTrace.h"
 #include "DebugOutputCapture.h"
 #include "LaunchPaths.h"
@@ -113,7 +114,7 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
     ASSERT_TRUE(::IsBadReadPtr(AtPageEnd("") + 1, 1));
     // long-path-test runs a copy of this program from a folder deeper than the
     // 260-character buffer: the path comes back whole.
-    const CText strPath = GetModulePath();
+    const CText strPath = GetModuleFilePath();
     EXPECT_EQ(strPath.Left(strPath.ReverseFind('\\')) + "/../\\bin\\Config.xml",
               ResolveConfigPath(""));
     EXPECT_EQ(std::getenv("OSTRELIN_LONG_PATH_CHILD") != nullptr, strPath.GetLength() > MAX_PATH);

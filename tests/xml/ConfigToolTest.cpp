@@ -7,26 +7,26 @@
 
 namespace
 {
-const std::string kGone = "{5B0E6C1D-3A2F-4E8B-9C7D-0F1E2D3C4B5A}";
-const std::string kGoneKey = "Software\\Classes\\CLSID\\" + kGone;
-const char kGoneDll[] = "C:\\gone\\Gone.dll";
+const std::string strGone = "{5B0E6C1D-3A2F-4E8B-9C7D-0F1E2D3C4B5A}";
+const std::string strGoneKey = "Software\\Classes\\CLSID\\" + strGone;
+const char szGoneDll[] = "C:\\gone\\Gone.dll";
 } // namespace
 
 TEST(ConfigTool, CommandsReportsAndExitCodes)
 {
     // A class registered with a DLL that is gone.
     CUniqueRegKey key;
-    ASSERT_EQ(0, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kGoneKey + "\\InprocServer32").c_str(), 0,
+    ASSERT_EQ(0, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (strGoneKey + "\\InprocServer32").c_str(), 0,
                                    nullptr, 0, KEY_WRITE, nullptr, key.AcceptHere(), nullptr));
-    ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kGoneDll),
-                     sizeof kGoneDll);
+    ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(szGoneDll),
+                     sizeof szGoneDll);
     key.Close();
 
     const CScratchFolder folder("ostrelin-");
     const std::string strXml =
         "<Config><Run><Xml CLSID=\"{2933BF91-7B36-11D2-B20E-00C04F983E60}\"/>"
         "<None/><Gone CLSID=\"" +
-        kGone + "\"/></Run></Config>";
+        strGone + "\"/></Run></Config>";
     const std::string strPlain = folder.Write("plain.xml", strXml);
     const std::string strEmpty = folder.Write("empty.xml", "");
     // The folder is a resource root: its bin\Config.xml is what a launcher reads.
@@ -58,7 +58,7 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     };
     expect("check " + strConfig, 0,
            {strReport, " (the file exists)\n  1: <None> CLSID \"\": not a CLSID: skipped\n",
-            "  2: <Gone> CLSID \"" + kGone + "\": registered in-process: " + kGoneDll +
+            "  2: <Gone> CLSID \"" + strGone + "\": registered in-process: " + szGoneDll +
                 ", which does not exist: skipped\n",
             "result: the run goes through the list: 1 of 3 task(s) can be created, 2 skipped\n"});
     expect("check --strict " + strConfig, 2, {"2 skipped\n"});
@@ -87,7 +87,7 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     std::ostringstream back;
     back << std::ifstream(strBack, std::ios::binary).rdbuf();
     EXPECT_EQ(strXml, back.str());
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kGoneKey.c_str());
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, strGoneKey.c_str());
     ::DeleteFileA(strConfig.c_str());
     ::RemoveDirectoryA((strRoot + "\\bin").c_str());
 }

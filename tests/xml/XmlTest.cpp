@@ -58,12 +58,12 @@ std::string Utf16LeWithBom(const wchar_t* pwsz)
     return strBytes;
 }
 
-const std::string kXml = "<Config V=\"caf\xC3\xA9\"><Run/></Config>";
-const char* const kLoaded = "Config caf\xE9"; // V in code page 1252
-const char* const kTooLarge =
+const std::string strCafeXml = "<Config V=\"caf\xC3\xA9\"><Run/></Config>";
+const char* const pszLoaded = "Config caf\xE9"; // V in code page 1252
+const char* const pszTooLarge =
     "0x800700DF core/CoreXML.cpp HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)";
 
-const char* const kNoElement =
+const char* const pszNoElement =
     "0x80004002 core/CoreXML.cpp pifNode.QueryInterface( IID_IXMLDOMElement, &pifRes )";
 
 // Blanks between the elements, a comment among the tasks, attributes with a
@@ -124,39 +124,39 @@ TEST(Xml, Load)
         std::string strBytes, strExpected;
         ULONGLONG cbSize = 0; // more than the bytes: zero bytes up to it
     } cases[] = {
-        {"Config.xml", "\xEF\xBB\xBF" + kXml, kLoaded},
+        {"Config.xml", "\xEF\xBB\xBF" + strCafeXml, pszLoaded},
         {"Config.xml",
          Utf16LeWithBom(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Config V=\"caf\u00E9\"/>"),
-         kLoaded},
+         pszLoaded},
         {"Config.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Config V=\"caf\xE9\"/>",
-         kLoaded},
+         pszLoaded},
         // Scrambled: only the file's own name, any case of its ASCII letters, marks it.
-        {"Config.xml", ScrambleConfig(kXml, "CONFIG.XML"), kLoaded},
-        {"config.xml", ScrambleConfig(kXml, "cOnFiG.xMl"), kLoaded},
+        {"Config.xml", ScrambleConfig(strCafeXml, "CONFIG.XML"), pszLoaded},
+        {"config.xml", ScrambleConfig(strCafeXml, "cOnFiG.xMl"), pszLoaded},
         {"Config.xml", ScrambleConfig(Utf16LeWithBom(L"<Config V=\"caf\u00E9\"/>"), "Config.xml"),
-         kLoaded},
-        {"Other.xml", ScrambleConfig(kXml, "Config.xml"), "-"},
-        {"\xE9.xml", ScrambleConfig(kXml, "\xE9.xml"), kLoaded},
-        {"\xE9.xml", ScrambleConfig(kXml, "\xC9.xml"), "-"},
+         pszLoaded},
+        {"Other.xml", ScrambleConfig(strCafeXml, "Config.xml"), "-"},
+        {"\xE9.xml", ScrambleConfig(strCafeXml, "\xE9.xml"), pszLoaded},
+        {"\xE9.xml", ScrambleConfig(strCafeXml, "\xC9.xml"), "-"},
         {"Config.xml", ScrambleConfig("", "Config.xml"), "-"},
         {"Config.xml", "<a V=\"\"/>", "a "}, // shorter than the name
         {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xC0000000ull}, // no buffer
         {"Config.xml", "", "0x80004005 core/CoreXML.cpp E_FAIL", 0xFFFFFFFFull}, // size + 1 wraps
         // 4 GiB and more would read as the size modulo 4 GiB.
-        {"Config.xml", "", kTooLarge, 0x100000000ull},
-        {"Config.xml", "<a/>", kTooLarge, 0x100000004ull},
+        {"Config.xml", "", pszTooLarge, 0x100000000ull},
+        {"Config.xml", "<a/>", pszTooLarge, 0x100000004ull},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.strExpected, load(folder.Write(c.pszFileName, c.strBytes, c.cbSize)))
             << c.pszFileName;
 
     // Another program writes the file and lets others read it; or not.
-    const std::string path = folder.Write("Config.xml", kXml);
+    const std::string path = folder.Write("Config.xml", strCafeXml);
     for (DWORD nShare : {DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE), DWORD(0)})
     {
         const CUniqueFileHandle hWriter(
             ::CreateFileA(path.c_str(), GENERIC_WRITE, nShare, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_EQ(nShare ? kLoaded
+        EXPECT_EQ(nShare ? pszLoaded
                          : "0x80070020 core/CoreXML.cpp hRes | ---->\tCXMLDoc::FromURL() problem " +
                                path + "\n",
                   load(path));
@@ -206,8 +206,8 @@ TEST(Xml, Access)
     }
     // A match that is no element raises; a DOM that runs out of memory while
     // reading an attribute gives the default.
-    EXPECT_EQ(kNoElement, Outcome([&] { return select("Run/A/@CLSID"); }));
-    EXPECT_EQ(kNoElement, Outcome([&] { return select("Text/text()"); }));
+    EXPECT_EQ(pszNoElement, Outcome([&] { return select("Run/A/@CLSID"); }));
+    EXPECT_EQ(pszNoElement, Outcome([&] { return select("Text/text()"); }));
     EXPECT_EQ("default (default) | DoGetAttribute() failed: CLSID",
               Outcome([&] { return WithGetAttribute(root); }));
 }

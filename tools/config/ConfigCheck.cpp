@@ -13,9 +13,9 @@
 
 namespace
 {
-const int kRunGoesThrough = 0;
-const int kFileError = 1;
-const int kRunFaulty = 2;
+const int nRunGoesThrough = 0;
+const int nFileError = 1;
+const int nRunFaulty = 2;
 
 struct CTally
 {
@@ -36,7 +36,7 @@ CText DescribeStatus(HRESULT hr)
     return strStatus;
 }
 
-int RunEnds(const char* pszWhy, int nExitCode = kRunFaulty)
+int RunEnds(const char* pszWhy, int nExitCode = nRunFaulty)
 {
     std::printf("result: the launcher ends its run in an error (exit code 4): %s\n", pszWhy);
     return nExitCode;
@@ -138,7 +138,7 @@ int CheckLoaded(const CXMLDoc& Doc, bool fStrict)
         std::printf("result: the run goes through the list: %ld of %ld task(s) can be created, "
                     "%ld skipped\n",
                     tally.cCreatable, cChildren, tally.cSkipped);
-    return fStrict && tally.cSkipped > 0 ? kRunFaulty : kRunGoesThrough;
+    return fStrict && tally.cSkipped > 0 ? nRunFaulty : nRunGoesThrough;
 }
 
 // The form of the file as the launcher's loader will see it; false when the
@@ -153,7 +153,7 @@ bool ReportForm(const char* pszPath, int& nExitCode)
         hr = file.Read(&strData[0], static_cast<DWORD>(cbFile));
     if (hr != S_OK)
     {
-        nExitCode = RunEnds(CText("the file cannot be read: ") + DescribeStatus(hr), kFileError);
+        nExitCode = RunEnds(CText("the file cannot be read: ") + DescribeStatus(hr), nFileError);
         return false;
     }
     if (cbFile == 0)
@@ -175,10 +175,10 @@ int RunCheck(const char* pszPath, bool fStrict)
     {
         std::fprintf(stderr, "ostrelin-config: COM cannot start: %s\n",
                      DescribeStatus(apartment.Status()).GetString());
-        return kFileError;
+        return nFileError;
     }
     std::printf("configuration: %s\n", pszPath);
-    int nExitCode = kRunGoesThrough;
+    int nExitCode = nRunGoesThrough;
     if (!ReportForm(pszPath, nExitCode))
         return nExitCode;
     try

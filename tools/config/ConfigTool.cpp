@@ -17,7 +17,7 @@
 
 namespace
 {
-const char* const kDefaultName = "Config.xml";
+const char* const pszDefaultName = "Config.xml";
 
 enum ExitCode
 {
@@ -43,7 +43,7 @@ struct CCommand
     int (*pfnRun)(const CArguments& args);
 };
 
-const char kCommonText[] =
+const char szCommonText[] =
     "\"-\" stands for standard input or output. <command> --help describes one command.\n"
     "Exit codes: 0 done; 1 usage or file error (a file that cannot be read or written);\n"
     "2 input rejected (not scrambled, already scrambled, scrambled for another NAME),\n"
@@ -57,7 +57,7 @@ int Show(const CArguments& args);
 int Check(const CArguments& args);
 #endif
 
-const CCommand kCommands[] = {
+const CCommand commands[] = {
     {"scramble", "scramble <in> <out> [--name NAME]",
      "Writes the plain XML file <in> to <out> in the scrambled form, for the file\n"
      "name NAME: by default the file name of <out>, or \"Config.xml\" when <out> is\n"
@@ -103,19 +103,19 @@ void PrintCommand(std::FILE* pOut, const CCommand& command, const char* pszInden
 void PrintUsage(std::FILE* pOut)
 {
     std::fprintf(pOut, "usage: ostrelin-config <command> <arguments>\n\n");
-    for (const CCommand& command : kCommands)
+    for (const CCommand& command : commands)
         PrintCommand(pOut, command, "  ");
 #ifndef OSTRELIN_CONFIG_CHECK
     std::fprintf(pOut, "  (check and where need the Windows build.)\n");
 #endif
-    std::fprintf(pOut, "\n%s", kCommonText);
+    std::fprintf(pOut, "\n%s", szCommonText);
 }
 
 int PrintCommandHelp(const CCommand& command)
 {
     std::printf("usage: ostrelin-config ");
     PrintCommand(stdout, command, "");
-    std::printf("\n%s", kCommonText);
+    std::printf("\n%s", szCommonText);
     return ExitSuccess;
 }
 
@@ -155,7 +155,7 @@ std::string ReadAsName(const CArguments& args, const std::string& strPath)
     if (args.fNameGiven)
         return args.strName;
     const std::string strName = strPath == "-" ? std::string() : FileNameOf(strPath);
-    return strName.empty() ? kDefaultName : strName;
+    return strName.empty() ? pszDefaultName : strName;
 }
 
 int Scramble(const CArguments& args)
@@ -278,7 +278,7 @@ int main(int argc, char** argv)
         PrintUsage(stdout);
         return ExitSuccess;
     }
-    for (const CCommand& command : kCommands)
+    for (const CCommand& command : commands)
     {
         if (strCommand != command.pszName)
             continue;

@@ -1,5 +1,6 @@
 #include "DebugSession.h"
 
+#include "CoreHandle.h"
 #include "DebuggeeMemory.h"
 #include "MessageBoxFinder.h"
 
@@ -14,12 +15,6 @@ const DWORD nExitWaitMs = 10000;      // after a time-out, for the program to be
 const DWORD nTimedOutExitCode = WAIT_TIMEOUT;
 // The initial breakpoint of a 32-bit program seen by a 64-bit debugger.
 const DWORD dwWx86Breakpoint = 0x4000001F;
-
-void CloseIfOpen(HANDLE h)
-{
-    if (h != nullptr)
-        ::CloseHandle(h);
-}
 
 std::wstring WideFromAnsi(const std::string& text)
 {
@@ -71,8 +66,8 @@ CDebugSession::~CDebugSession()
         ::TerminateProcess(m_process.hProcess, nTimedOutExitCode);
         ::DebugActiveProcessStop(m_process.dwProcessId);
     }
-    CloseIfOpen(m_process.hThread);
-    CloseIfOpen(m_process.hProcess);
+    CUniqueHandle(m_process.hThread).Close();
+    CUniqueHandle(m_process.hProcess).Close();
 }
 
 CSessionResult CDebugSession::Run()
@@ -154,10 +149,10 @@ DWORD CDebugSession::OnDebugEvent(const DEBUG_EVENT& event)
     {
     case CREATE_PROCESS_DEBUG_EVENT:
         // The image file handle is ours to close; process and thread are not.
-        CloseIfOpen(event.u.CreateProcessInfo.hFile);
+        CUniqueHandle(event.u.CreateProcessInfo.hFile).Close();
         break;
     case LOAD_DLL_DEBUG_EVENT:
-        CloseIfOpen(event.u.LoadDll.hFile);
+        CUniqueHandle(event.u.LoadDll.hFile).Close();
         break;
     case OUTPUT_DEBUG_STRING_EVENT:
     {

@@ -1,6 +1,7 @@
 // ostrelin-trace: shows what a program writes to the debugger output and
 // which message boxes it shows, for support staff on a user's machine.
 #include "ConsoleOutput.h"
+#include "CoreTrace.h"
 #include "DebugSession.h"
 #include "TraceArguments.h"
 #include "TraceEnvironment.h"
@@ -44,13 +45,9 @@ std::string AnsiFromUtf8(const std::string& text)
 
 std::string DescribeError(DWORD dwError)
 {
-    char* pszMessage = nullptr;
-    const DWORD cch = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, dwError, 0, reinterpret_cast<char*>(&pszMessage), 0, nullptr);
-    std::string message = cch > 0 ? std::string(pszMessage, cch) : std::string();
-    if (pszMessage != nullptr)
-        ::LocalFree(pszMessage);
+    CText strSystem;
+    FormatSystemMessage(dwError, strSystem, 0); // the user's language
+    std::string message(strSystem.GetString(), static_cast<size_t>(strSystem.GetLength()));
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                                 message.back() == ' ' || message.back() == '.'))
         message.pop_back();

@@ -2,23 +2,18 @@
 // once, so that it is complete whenever the session ends.
 #pragma once
 
-#include <windows.h>
+#include "CoreHandle.h"
 
 #include <string>
 
 class CTraceOutputFile
 {
 public:
-    CTraceOutputFile() = default;
-    ~CTraceOutputFile();
-    CTraceOutputFile(const CTraceOutputFile&) = delete;
-    CTraceOutputFile& operator=(const CTraceOutputFile&) = delete;
-
     // Creates or replaces the file; ERROR_SUCCESS or the Win32 error.
     DWORD Create(const std::string& path);
     // The bytes as they are, like a redirected console.
     void Write(const std::string& text) const;
 
 private:
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    CUniqueFileHandle m_hFile;
 };
