@@ -68,11 +68,11 @@ const char* const pszNoElement =
 
 // Blanks between the elements, a comment among the tasks, attributes with a
 // character code page 1252 lacks (U+4E2D) or has only precomposed (e U+0301).
-const char* const kConfig = "<Config CLSID=\"root\">\n  <Run>\n"
-                            "    <A CLSID=\"{x}\" Empty=\"\" Foreign=\"a&#x4E2D;b\"\n"
-                            "       Accent=\"e&#x301;\" Latin=\"caf&#xE9;\"/>\n"
-                            "    <B/>\n    <!-- switched off -->\n    <C/>\n"
-                            "  </Run>\n  <Text>some text</Text>\n</Config>\n";
+const char* const pszConfig = "<Config CLSID=\"root\">\n  <Run>\n"
+                              "    <A CLSID=\"{x}\" Empty=\"\" Foreign=\"a&#x4E2D;b\"\n"
+                              "       Accent=\"e&#x301;\" Latin=\"caf&#xE9;\"/>\n"
+                              "    <B/>\n    <!-- switched off -->\n    <C/>\n"
+                              "  </Run>\n  <Text>some text</Text>\n</Config>\n";
 
 // The attribute's value, marked when it is the default.
 std::string Attribute(const CXMLElement& element, const char* pszName)
@@ -181,7 +181,7 @@ TEST(Xml, Access)
     ASSERT_EQ(S_OK, apartment.Status());
     ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
     const CScratchFolder folder("ostrelin-");
-    const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", kConfig).c_str());
+    const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", pszConfig).c_str());
     const CXMLElement root = doc.GetDocumentElement();
     const CXMLNodeList tasks = root.SelectSingleElement("Run").GetChildNodes();
     const auto select = [&](const char* pszXPath)
