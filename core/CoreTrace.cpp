@@ -29,19 +29,24 @@ void FormatText(CText& strTarget, const char* pszFormat, ...)
     va_end(args);
 }
 
-CText GetSystemMessage(DWORD dwMessageId)
+bool FormatSystemMessage(DWORD dwMessageId, CText& strText, DWORD dwLanguageId)
 {
-    // FormatSystemMessage's call, repeated: calling it would link its object
-    // file into the launcher, whose size is budgeted.
     CLocalMemory<char> text; // freed also when the copy throws
     const DWORD dwFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                           FORMAT_MESSAGE_FROM_SYSTEM; // 0x1300
-    const DWORD cch = ::FormatMessageA(dwFlags, nullptr, dwMessageId,
-                                       MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
+    const DWORD cch = ::FormatMessageA(dwFlags, nullptr, dwMessageId, dwLanguageId,
                                        reinterpret_cast<char*>(text.AcceptHere()), 0, nullptr);
     if (cch == 0 || !text)
-        return CText("?");
-    return CText(text.Get(), static_cast<int>(cch));
+        return false;
+    strText = CText(text.Get(), static_cast<int>(cch));
+    return true;
+}
+
+CText GetSystemMessage(DWORD dwMessageId)
+{
+    CText strText("?");
+    FormatSystemMessage(dwMessageId, strText);
+    return strText;
 }
 
 HRESULT HResultFromWin32(DWORD dwCode)

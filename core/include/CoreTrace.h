@@ -13,7 +13,7 @@ void FormatTextV(CText& strTarget, const char* pszFormat, va_list args);
 // The system's message text for a Win32 code or an HRESULT, untrimmed; "?" when
 // the system has none.
 CText GetSystemMessage(DWORD dwMessageId);
-// The one call of FormatMessage (CoreSystemMessage.cpp): the same text; false,
+// The one call of FormatMessage: the same text as GetSystemMessage; false,
 // strText untouched, when the system has none. dwLanguageId as FormatMessage
 // takes it; 0 asks for the user's language with the system's fallbacks.
 bool FormatSystemMessage(DWORD dwMessageId, CText& strText,
