@@ -132,13 +132,6 @@ CText MakeInstanceKey(const char* pszCommandLine)
     return cwchKey > cchLongestKey ? ShortenInstanceKey(strKey) : strKey;
 }
 
-CText ResolveConfigPath(CText strRootValue)
-{
-    if (strRootValue.IsEmpty())
-        return ResolveConfigPathFrom(strRootValue, GetModuleFilePath());
-    return ResolveConfigPathFrom(strRootValue, CText());
-}
-
 CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath)
 {
     if (strRootValue.IsEmpty())

@@ -19,9 +19,8 @@ CWideText FindCommandLineArgument(const wchar_t* pszCommandLine, const wchar_t* 
 CText MakeInstanceKey(const char* pszCommandLine);
 
 // strRootValue followed by "\bin\Config.xml"; an empty root stands for the
-// directory above the executable's own.
-CText ResolveConfigPath(CText strRootValue);
+// directory above the executable's own. The launcher opens the file through
+// the wide form; the narrow one is what ostrelin-config shows.
 CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath);
-// The wide forms the launcher opens the file with.
 CWideText ResolveConfigPath(CWideText strRootValue);
 CWideText ResolveConfigPathFrom(CWideText strRootValue, const CWideText& strModulePath);

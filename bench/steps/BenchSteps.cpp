@@ -69,13 +69,15 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
         CGuardHandles handles;
         CWideText strRootValue;
         TakeInstanceGuard(handles, strRootValue);
-        const CText strConfigPath = ResolveConfigPath(CText(config.c_str()));
+        // The launcher's own path: the wide forms.
+        const CWideText strConfigPath =
+            ResolveConfigPath(WideFromText(config.c_str(), static_cast<int>(config.size())));
         Mark("guard");
         {
             const CXMLDoc docEmpty;
             Mark("document");
         }
-        const CXMLDoc Doc = CXMLDoc::FromURL(CText(strConfigPath));
+        const CXMLDoc Doc = CXMLDoc::FromURL(strConfigPath);
         Mark("load");
         const CXMLNodeList taskList =
             Doc.GetDocumentElement().SelectSingleElement("Run").GetChildNodes();

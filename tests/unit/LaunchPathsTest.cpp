@@ -3,6 +3,7 @@
 // code page 932 (LC_ALL=ja_JP.UTF-8), whose trail bytes include '\\' (0x5C),
 // '_' (0x5F) and 'A'-'Z'. Every command line ends right before a page without
 // access, so that a read past its end crashes the test.
+#include "CoreBSTR.h"
 #include "CoreError.h"
 #include "CoreModule.h"
 #include "CoreTrace.h"
@@ -116,7 +117,11 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
     // 260-character buffer: the path comes back whole.
     const CText strPath = GetModuleFilePath();
     EXPECT_EQ(strPath.Left(strPath.ReverseFind('\\')) + "/../\\bin\\Config.xml",
-              ResolveConfigPath(""));
+              []
+              {
+                  const CWideText strConfig = ResolveConfigPath(CWideText());
+                  return TextFromWide(strConfig.c_str(), static_cast<int>(strConfig.size()));
+              }());
     EXPECT_EQ(std::getenv("OSTRELIN_LONG_PATH_CHILD") != nullptr, strPath.GetLength() > MAX_PATH);
     const std::pair<const std::vector<CTextCase>*, CText (*)(const char*)> tables[] = {
         {&lookups,
