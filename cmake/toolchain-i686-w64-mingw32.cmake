@@ -1,13 +1,4 @@
-# Cross build for 32-bit Windows with mingw-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows (the shipped launcher) with mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(OSTRELIN_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${OSTRELIN_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${OSTRELIN_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${OSTRELIN_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${OSTRELIN_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-toolchain.cmake)

@@ -1,0 +1,12 @@
+# The mingw-w64 cross build (posix thread model) for the processor that the
+# including toolchain file names in OSTRELIN_MINGW_PREFIX.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${OSTRELIN_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${OSTRELIN_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${OSTRELIN_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${OSTRELIN_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
