@@ -41,6 +41,8 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     const std::string strSamples = GetBinFolder() + "samples\\config\\";
     const std::string strOtherName =
         "scrambled for \"Config.xml\": under the name \"Renamed.xml\" the launcher cannot read it";
+    const std::string strLauncher = strRoot + "\\bin\\Ostrelin.exe";
+    const std::string strOwnView = sizeof(void*) == 8 ? "64-bit" : "32-bit";
     const std::string strReport =
         "form: scrambled for \"Config.xml\"\ndocument element: <Config>\n\"Run\": 3 child node(s)\n"
         "  0: <Xml> CLSID \"{2933BF91-7B36-11D2-B20E-00C04F983E60}\": registered in-process: ";
@@ -57,7 +59,9 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
                     run.output.find("hRes") == std::string::npos);
     };
     expect("check " + strConfig, 0,
-           {strReport, " (the file exists)\n  1: <None> CLSID \"\": not a CLSID: skipped\n",
+           {"registry view: " + strOwnView + ", this tool's own (no launcher at " + strLauncher +
+                ")\n",
+            strReport, " (the file exists)\n  1: <None> CLSID \"\": not a CLSID: skipped\n",
             "  2: <Gone> CLSID \"" + strGone + "\": registered in-process: " + szGoneDll +
                 ", which does not exist: skipped\n",
             "result: the run goes through the list: 1 of 3 task(s) can be created, 2 skipped\n"});
@@ -78,7 +82,12 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     expect("where --strict D:\\GAMES\\CLIENT.EXE %ResourceRoot%=\"" + strRoot + "\" -x", 2,
            {"command line: D:\\GAMES\\CLIENT.EXE %ResourceRoot%=\"" + strRoot + "\" -x\n",
             "%ResourceRoot%: " + strRoot + "\ninstance key: d:_games_client_exe_resourceroot_=",
-            "configuration: " + strConfig + "\n" + strReport, "2 skipped\n"});
+            "configuration: " + strConfig + "\n", strReport, "2 skipped\n"});
+    // A launcher beside the configuration decides the view.
+    ASSERT_TRUE(::CopyFileA((GetBinFolder() + "Ostrelin.exe").c_str(), strLauncher.c_str(), FALSE));
+    expect("check " + strConfig, 0,
+           {"registry view: " + strOwnView + ", that of the launcher " + strLauncher + "\n",
+            strReport});
     expect("scramble " + strRenamed + " " + strBack, 2, {"already scrambled for \"Config.xml\""});
     expect("show " + strRenamed, 0, {strOtherName + "\n" + strXml});
     expect("unscramble " + strRenamed + " --name Renamed.xml " + strBack, 2, {strOtherName});
@@ -89,6 +98,7 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     EXPECT_EQ(strXml, back.str());
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, strGoneKey.c_str());
     ::DeleteFileA(strConfig.c_str());
+    ::DeleteFileA(strLauncher.c_str());
     ::RemoveDirectoryA((strRoot + "\\bin").c_str());
 }
 

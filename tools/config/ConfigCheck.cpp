@@ -19,6 +19,7 @@ const int nRunFaulty = 2;
 
 struct CTally
 {
+    REGSAM samView = 0; // where the launcher finds the classes
     long cCreatable = 0;
     long cSkipped = 0;
 };
@@ -66,7 +67,7 @@ void ReportTask(long iChild, const CXMLElement& task, CTally& tally)
         ++tally.cSkipped;
         return;
     }
-    const CServerLookup server = FindInprocServer(clsid);
+    const CServerLookup server = FindInprocServer(clsid, tally.samView);
     switch (server.state)
     {
     case ServerState::NotRegistered:
@@ -102,7 +103,7 @@ bool ReportChild(const CXMLNodeList& list, long iChild, CTally& tally)
     }
 }
 
-int CheckLoaded(const CXMLDoc& Doc, bool fStrict)
+int CheckLoaded(const CXMLDoc& Doc, REGSAM samView, bool fStrict)
 {
     const CXMLElement Node = Doc.GetDocumentElement();
     if (!Node)
@@ -123,6 +124,7 @@ int CheckLoaded(const CXMLDoc& Doc, bool fStrict)
     std::printf("\"Run\": %ld child node(s)\n", cChildren);
 
     CTally tally;
+    tally.samView = samView;
     for (long iChild = 0; iChild < cChildren; ++iChild)
     {
         if (!ReportChild(list, iChild, tally))
@@ -166,9 +168,18 @@ bool ReportForm(const char* pszPath, int& nExitCode)
                 DescribeForm(FindScrambledName(strData, strReadAs), strReadAs).c_str());
     return true;
 }
+// The launcher that reads a configuration is the one in its folder.
+CText LauncherBeside(const char* pszPath)
+{
+    const std::string strPath = pszPath;
+    const size_t ichName = strPath.find_last_of("\\/");
+    const std::string strFolder =
+        ichName == std::string::npos ? "" : strPath.substr(0, ichName + 1);
+    return CText((strFolder + "Ostrelin.exe").c_str());
+}
 } // namespace
 
-int RunCheck(const char* pszPath, bool fStrict)
+int RunCheck(const char* pszPath, bool fStrict, const char* pszLauncher)
 {
     const CComApartment apartment;
     if (FAILED(apartment.Status()))
@@ -178,12 +189,15 @@ int RunCheck(const char* pszPath, bool fStrict)
         return nFileError;
     }
     std::printf("configuration: %s\n", pszPath);
+    const CRegistryView view =
+        FindRegistryView(pszLauncher ? CText(pszLauncher) : LauncherBeside(pszPath));
+    std::printf("registry view: %s\n", view.strDescription.GetString());
     int nExitCode = nRunGoesThrough;
     if (!ReportForm(pszPath, nExitCode))
         return nExitCode;
     try
     {
-        return CheckLoaded(CXMLDoc::FromURL(pszPath), fStrict);
+        return CheckLoaded(CXMLDoc::FromURL(pszPath), view.samView, fStrict);
     }
     catch (const CCoreError& error)
     {

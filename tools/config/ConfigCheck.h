@@ -4,4 +4,6 @@
 // a task would be skipped.
 #pragma once
 
-int RunCheck(const char* pszPath, bool fStrict);
+// The classes are looked for in the registry view of the launcher at
+// pszLauncher, by default the Ostrelin.exe beside the configuration.
+int RunCheck(const char* pszPath, bool fStrict, const char* pszLauncher = nullptr);

@@ -41,5 +41,5 @@ int RunWhere(const char* pszLauncher, const char* pszCommandLine, bool fStrict)
     else
         std::printf("%%ResourceRoot%%: %s\n", strRootValue.GetString());
     std::printf("instance key: %s\n", strKey.GetString());
-    return RunCheck(ResolveConfigPathFrom(strRootValue, strModulePath), fStrict);
+    return RunCheck(ResolveConfigPathFrom(strRootValue, strModulePath), fStrict, strModulePath);
 }
