@@ -46,7 +46,7 @@ function(ostrelin_add_gtest target)
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
-        PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+        PROPERTIES TIMEOUT 900 ${ARG_PROPERTIES})
 endfunction()
 
 # This project's own tests: a test that registers a task DLL with regsvr32 in
