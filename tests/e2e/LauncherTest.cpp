@@ -337,6 +337,10 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
 TEST(Race, ThirtyCopiesStartedTogether)
 {
     const size_t cCopies = 30;
+    // The prefix's desktop process starts with its first window, and copies
+    // that race to start it may find none, whose boxes then fail: start it
+    // here, as the desktop of a logon is there before the launcher.
+    ASSERT_TRUE(::GetDesktopWindow() != nullptr);
     const std::string hold = "OstrelinRaceHold" + std::to_string(::GetCurrentProcessId());
     const struct
     {
