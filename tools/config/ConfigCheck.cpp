@@ -172,9 +172,7 @@ bool ReportForm(const char* pszPath, int& nExitCode)
 CText LauncherBeside(const char* pszPath)
 {
     const std::string strPath = pszPath;
-    const size_t ichName = strPath.find_last_of("\\/");
-    const std::string strFolder =
-        ichName == std::string::npos ? "" : strPath.substr(0, ichName + 1);
+    const std::string strFolder = strPath.substr(0, strPath.size() - FileNameOf(strPath).size());
     return CText((strFolder + "Ostrelin.exe").c_str());
 }
 } // namespace

@@ -1,38 +1,12 @@
 #include "ConfigServer.h"
 
 #include "CoreBSTR.h"
-#include "CoreFile.h"
 #include "CoreHandle.h"
 
-#include <cstring>
 #include <cwchar>
 
 namespace
 {
-// The machine a PE file was built for; 0 when the file is none or unreadable.
-WORD ReadImageMachine(const CText& strPath)
-{
-    CSharedReadFile file;
-    if (file.Open(strPath.GetString()) != S_OK)
-        return 0;
-    char buffer[4096] = {};
-    const DWORD cbHeaders =
-        static_cast<DWORD>(file.GetSize() < sizeof buffer ? file.GetSize() : sizeof buffer);
-    IMAGE_DOS_HEADER dos = {};
-    if (cbHeaders < sizeof dos || file.Read(buffer, cbHeaders) != S_OK)
-        return 0;
-    std::memcpy(&dos, buffer, sizeof dos);
-    const DWORD ibFileHeader = static_cast<DWORD>(dos.e_lfanew) + sizeof(DWORD);
-    DWORD dwSignature = 0;
-    IMAGE_FILE_HEADER header = {};
-    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
-        ibFileHeader + sizeof header > cbHeaders)
-        return 0;
-    std::memcpy(&dwSignature, buffer + dos.e_lfanew, sizeof dwSignature);
-    std::memcpy(&header, buffer + ibFileHeader, sizeof header);
-    return dwSignature == IMAGE_NT_SIGNATURE ? header.Machine : 0;
-}
-
 bool ReadServerPath(const CLSID& clsid, REGSAM samView, CText& strServer)
 {
     wchar_t wszClsid[40] = {};
@@ -74,23 +48,20 @@ bool ServerFileExists(const CText& strPath)
 
 CRegistryView FindRegistryView(const CText& strLauncher)
 {
-    const bool fOwn64 = sizeof(void*) == 8;
+    // The system's own reading of a program's headers; no launcher there
+    // means this tool's own bitness.
+    DWORD dwType = 0;
+    const bool fLauncher = ::GetBinaryTypeA(strLauncher, &dwType) &&
+                           (dwType == SCS_32BIT_BINARY || dwType == SCS_64BIT_BINARY);
+    const bool f64 = fLauncher ? dwType == SCS_64BIT_BINARY : sizeof(void*) == 8;
     CRegistryView view;
-    const WORD wMachine = ReadImageMachine(strLauncher);
-    if (wMachine == IMAGE_FILE_MACHINE_I386 || wMachine == IMAGE_FILE_MACHINE_AMD64)
-    {
-        const bool f64 = wMachine == IMAGE_FILE_MACHINE_AMD64;
-        view.samView = f64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-        view.strDescription = f64 ? "64-bit" : "32-bit";
-        view.strDescription += ", that of the launcher ";
-        view.strDescription += strLauncher;
-        return view;
-    }
-    view.samView = fOwn64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    view.strDescription = fOwn64 ? "64-bit" : "32-bit";
-    view.strDescription += ", this tool's own (no launcher at ";
+    view.samView = f64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    view.strDescription = f64 ? "64-bit" : "32-bit";
+    view.strDescription +=
+        fLauncher ? ", that of the launcher " : ", this tool's own (no launcher at ";
     view.strDescription += strLauncher;
-    view.strDescription += ")";
+    if (!fLauncher)
+        view.strDescription += ")";
     return view;
 }
 
