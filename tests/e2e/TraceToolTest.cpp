@@ -77,9 +77,11 @@ TEST(TraceTool, ExitCodesExplainedTraceAndOwnErrors)
     expect(strDebuggee + " env:OSTRELIN_EXPLAIN", "C:\\x.log", 0,
            {"OSTRELIN_EXPLAIN=C:\\x.log for the program, as set here\n", "    \"C:\\\\x.log\"\n"});
     expect("--no-explain " + strDebuggee + " env:OSTRELIN_EXPLAIN", "1", 0, {"    \"<unset>\"\n"});
-    expect("--timeout 2 " + strDebuggee + " box:A|B", nullptr, 124,
-           {"time limit 2 s: the program is ended if it is still running then\n",
-            "    left open\n---- time-out, +T s ----\n", "still running after 2 s"});
+    // Long enough for the box to be up on an emulated machine, the desktop first.
+    ::GetDesktopWindow();
+    expect("--timeout 20 " + strDebuggee + " box:A|B", nullptr, 124,
+           {"time limit 20 s: the program is ended if it is still running then\n",
+            "    left open\n---- time-out, +T s ----\n", "still running after 20 s"});
     expect(strDebuggee + " record:x crash record:y", nullptr, 0xE0C0FFEE,
            {"\"x\"\n---- crash, +T s ----\n    exception 0xE0C0FFEE at 0x",
             "exit code 3770744814 (0xE0C0FFEE)\n"});
