@@ -64,52 +64,17 @@ HRESULT HResultFromLastError()
 
 namespace
 {
-HANDLE g_hTraceCopy = INVALID_HANDLE_VALUE;
-
-// "2026-12-07 04:51:23.456 " and the record, ending in a line break, in one
-// write: several copies may append to the same file.
-void CopyRecord(const char* pszText)
-{
-    const DWORD dwLastError = ::GetLastError(); // the copy changes nothing else
-    try
-    {
-        SYSTEMTIME now;
-        ::GetLocalTime(&now);
-        CText strRecord;
-        FormatText(strRecord, "%04u-%02u-%02u %02u:%02u:%02u.%03u %s", now.wYear, now.wMonth,
-                   now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, pszText);
-        if (strRecord[strRecord.GetLength() - 1] != '\n')
-            strRecord += '\n';
-        DWORD cbWritten = 0;
-        ::WriteFile(g_hTraceCopy, strRecord.GetString(), static_cast<DWORD>(strRecord.GetLength()),
-                    &cbWritten, nullptr);
-    }
-    catch (...)
-    {
-        // No memory for the copy: the debugger output has the record.
-    }
-    ::SetLastError(dwLastError);
-}
+TraceCopyFunction g_pfnTraceCopy = nullptr;
 } // namespace
 
 void TraceText(const char* pszText)
 {
     ::OutputDebugStringA(pszText);
-    if (g_hTraceCopy != INVALID_HANDLE_VALUE)
-        CopyRecord(pszText);
+    if (g_pfnTraceCopy != nullptr)
+        g_pfnTraceCopy(pszText);
 }
 
-bool CopyTraceToFile(const wchar_t* pszPath)
+void SetTraceCopy(TraceCopyFunction pfnCopy)
 {
-    const DWORD dwLastError = ::GetLastError();
-    const HANDLE hFile =
-        ::CreateFileW(pszPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ::SetLastError(dwLastError);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return false;
-    if (g_hTraceCopy != INVALID_HANDLE_VALUE)
-        ::CloseHandle(g_hTraceCopy);
-    g_hTraceCopy = hFile;
-    return true;
+    g_pfnTraceCopy = pfnCopy;
 }

@@ -1,12 +1,17 @@
 #include "AbnormalEnd.h"
 
+#include "CoreBSTR.h"
 #include "CoreError.h"
+#include "CoreHandle.h"
 #include "CoreTrace.h"
+#include "CrashDump.h"
+#include "ExplainFile.h"
 #include "LauncherMain.h"
 
 #include <csignal>
 #include <cstdlib>
 #include <exception>
+#include <string>
 
 namespace
 {
@@ -65,6 +70,137 @@ void OnTerminate()
     }
     EndAbnormally(strRecord);
 }
+
+// A crash: an exception that no handler took. The system would start its
+// crash handler and wait for a user, who is not there at logon.
+LONG g_fCrashing = 0;
+DWORD g_dwReporterThread = 0;
+// Long enough for a minidump; a report that takes longer ends unwritten.
+const DWORD nReportTimeoutMs = 30000;
+// Room for the crash handler on a stack that overflowed.
+const ULONG cbStackGuarantee = 64 * 1024;
+
+struct CCrash
+{
+    EXCEPTION_POINTERS* pException;
+    DWORD dwThreadId;
+};
+
+CText HexText(ULONG_PTR nValue, int cDigits)
+{
+    CText strHex("0x");
+    for (int i = cDigits - 1; i >= 0; --i)
+        strHex += "0123456789ABCDEF"[(nValue >> (4 * i)) & 0xF];
+    return strHex;
+}
+
+// " (access violation writing 0x00000000)", " (stack overflow)", or nothing.
+CText NameException(const EXCEPTION_RECORD& record)
+{
+    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
+    {
+        const ULONG_PTR nAccess = record.ExceptionInformation[0];
+        return CText(" (access violation ") +
+               (nAccess == 0   ? "reading "
+                : nAccess == 8 ? "executing "
+                               : "writing ") +
+               HexText(record.ExceptionInformation[1], 2 * sizeof(void*)).GetString() + ")";
+    }
+    const struct
+    {
+        DWORD dwCode;
+        const char* pszName;
+    } names[] = {
+        {EXCEPTION_ACCESS_VIOLATION, "access violation"},
+        {EXCEPTION_INT_DIVIDE_BY_ZERO, "integer division by zero"},
+        {EXCEPTION_INT_OVERFLOW, "integer overflow"},
+        {EXCEPTION_STACK_OVERFLOW, "stack overflow"},
+        {EXCEPTION_ILLEGAL_INSTRUCTION, "illegal instruction"},
+        {EXCEPTION_PRIV_INSTRUCTION, "privileged instruction"},
+        {EXCEPTION_IN_PAGE_ERROR, "in-page error"},
+        {EXCEPTION_BREAKPOINT, "breakpoint"},
+        {EXCEPTION_DATATYPE_MISALIGNMENT, "misaligned data"},
+        {EXCEPTION_FLT_DIVIDE_BY_ZERO, "floating-point division by zero"},
+        {EXCEPTION_FLT_INVALID_OPERATION, "invalid floating-point operation"},
+        {0xC0000374, "heap corruption"},
+        {0xC0000409, "stack buffer overrun"},
+    };
+    for (const auto& name : names)
+    {
+        if (name.dwCode == record.ExceptionCode)
+            return CText(" (") + name.pszName + ")";
+    }
+    return CText();
+}
+
+// "StartProgram.dll+0x1234", so that support knows which task to blame.
+CText NameModuleOffset(const void* pAddress)
+{
+    HMODULE hModule = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              static_cast<const wchar_t*>(pAddress), &hModule))
+        return "in no module";
+    std::wstring strPath(32768, L'\0');
+    strPath.resize(::GetModuleFileNameW(hModule, &strPath[0], 32768));
+    const size_t iName = strPath.find_last_of(L'\\') + 1; // 0 without a backslash
+    CText strName =
+        TextFromWide(strPath.c_str() + iName, static_cast<int>(strPath.size() - iName), CP_ACP);
+    CText strOffset;
+    FormatText(strOffset, "+0x%lX",
+               static_cast<unsigned long>(static_cast<const char*>(pAddress) -
+                                          reinterpret_cast<const char*>(hModule)));
+    return strName + strOffset.GetString();
+}
+
+DWORD WINAPI ReportCrash(void* pParameter)
+{
+    const CCrash& crash = *static_cast<const CCrash*>(pParameter);
+    const EXCEPTION_RECORD& record = *crash.pException->ExceptionRecord;
+    CText strRecord;
+    try
+    {
+        FormatText(strRecord, "---->\tcrash: exception 0x%08lX", record.ExceptionCode);
+        strRecord += NameException(record);
+        strRecord +=
+            CText(" at ") +
+            HexText(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress), 2 * sizeof(void*))
+                .GetString() +
+            ", " + NameModuleOffset(record.ExceptionAddress).GetString();
+        if (const wchar_t* pszExplainFile = GetExplainFilePath())
+            strRecord +=
+                CText("; ") +
+                WriteCrashDump(pszExplainFile, crash.pException, crash.dwThreadId).GetString();
+        strRecord += "\n";
+    }
+    catch (...)
+    {
+        strRecord = "---->\tcrash\n"; // no memory left to say more
+    }
+    EndAbnormally(strRecord);
+}
+
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* pException)
+{
+    if (::InterlockedExchange(&g_fCrashing, 1) != 0)
+    {
+        // A crash of the report itself, or of another thread meanwhile.
+        if (::GetCurrentThreadId() != g_dwReporterThread)
+            ::Sleep(nReportTimeoutMs);
+        ::TerminateProcess(::GetCurrentProcess(), LauncherResultRunFailed);
+    }
+    // Reported from a thread of its own: a thread whose stack overflowed has
+    // little room left.
+    CCrash crash = {pException, ::GetCurrentThreadId()};
+    const CUniqueHandle hReporter(
+        ::CreateThread(nullptr, 0, ReportCrash, &crash, CREATE_SUSPENDED, &g_dwReporterThread));
+    if (!hReporter)
+        ReportCrash(&crash);
+    ::ResumeThread(hReporter.Get());
+    ::WaitForSingleObject(hReporter.Get(), nReportTimeoutMs);
+    ::TerminateProcess(::GetCurrentProcess(), LauncherResultRunFailed);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
 } // namespace
 
 #ifdef __GLIBCXX__
@@ -92,4 +228,10 @@ void InstallAbnormalEndHandlers()
 #endif
     std::signal(SIGABRT, OnAbortSignal);
     std::set_terminate(OnTerminate);
+    // No box of the system's either, for a crash or a missing DLL. A debugger
+    // (ostrelin-trace) still sees a crash first: the filter is not called then.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ULONG cbGuarantee = cbStackGuarantee;
+    ::SetThreadStackGuarantee(&cbGuarantee);
+    ::SetUnhandledExceptionFilter(OnCrash);
 }

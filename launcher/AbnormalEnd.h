@@ -1,7 +1,8 @@
-// Ends that no check point catches: abort() and the C++ terminate path. Each
-// writes one record naming what happened and ends the process with the error
-// end's exit code, 4, where the runtime would end it with 3, the code of
-// "another copy is running".
+// Ends that no check point catches: abort(), the C++ terminate path, and a
+// crash (an exception no handler takes). Each writes one record naming what
+// happened and ends the process with the error end's exit code, 4, where the
+// runtime would end it with 3, the code of "another copy is running", and the
+// system would wait at its crash dialog for a user.
 #pragma once
 
 // Call once, at start-up. Task DLLs built with mingw-w64 share msvcrt.dll and

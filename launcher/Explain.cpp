@@ -1,12 +1,24 @@
 #include "Explain.h"
 
 #include "CoreTrace.h"
+#include "ExplainFile.h"
 
 #include <cstdarg>
 
 namespace
 {
 bool g_fExplaining = false;
+
+// Values that read as "no" are no file names.
+bool IsOff(const wchar_t* pszValue)
+{
+    for (const wchar_t* pszOff : {L"0", L"false", L"off", L"no"})
+    {
+        if (::CompareStringOrdinal(pszValue, -1, pszOff, -1, TRUE) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 void StartExplainedRun()
@@ -14,17 +26,17 @@ void StartExplainedRun()
     // Unset, the one call below is all that the explained run costs.
     wchar_t szValue[MAX_PATH];
     const DWORD cch = ::GetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", szValue, MAX_PATH);
-    if (cch == 0)
+    if (cch == 0 || (cch < MAX_PATH && IsOff(szValue)))
         return;
     g_fExplaining = true;
     if (cch >= MAX_PATH)
     {
         CWideText strPath(cch, L'\0');
         strPath.resize(::GetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", &strPath[0], cch));
-        CopyTraceToFile(strPath.c_str());
+        StartExplainFile(strPath.c_str());
     }
     else if (!(szValue[0] == L'1' && szValue[1] == L'\0'))
-        CopyTraceToFile(szValue);
+        StartExplainFile(szValue);
 }
 
 bool IsExplaining()

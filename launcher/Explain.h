@@ -1,8 +1,9 @@
 // The explained run, on request, through the environment variable
 // OSTRELIN_EXPLAIN. Unset or empty: the launcher writes what it always wrote.
-// "1": it also writes "Ostrelin: ..." records that say what it did and why.
-// Any other value: the same, and every record it writes is also appended, with
-// its wall-clock time, to the file the value names.
+// "0", "false", "off", "no" (any letter case): the same as unset. "1": it also
+// writes "Ostrelin: ..." records that say what it did and why. Any other
+// value: the same, and every record the process writes is also appended, with
+// its wall-clock time, to the file the value names (ExplainFile.h).
 #pragma once
 
 #include "CoreText.h"

@@ -32,10 +32,10 @@ inline HRESULT FailureFromLastError(HRESULT hrWithoutCode = E_FAIL)
     return FAILED(hr) ? hr : hrWithoutCode;
 }
 
-// One record on the debugger output, and in the trace copy when there is one.
+// One record on the debugger output, then handed to the trace copy if any.
 void TraceText(const char* pszText);
 
-// From now on every record is also appended to the file at pszPath, after its
-// wall-clock time. False, and nothing changed, when the file cannot be opened;
-// a write that fails later is dropped. The debugger output stays as it is.
-bool CopyTraceToFile(const wchar_t* pszPath);
+// Called with every record TraceText writes, after the debugger output has it;
+// nullptr: none. The copy keeps the last error.
+using TraceCopyFunction = void (*)(const char* pszText);
+void SetTraceCopy(TraceCopyFunction pfnCopy);

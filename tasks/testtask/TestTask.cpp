@@ -79,6 +79,32 @@ DWORD CountHandles()
     }
     return cHandles;
 }
+
+// Deep enough for any stack; the depth is read at run time so that the
+// compiler cannot see the recursion never ends.
+volatile LONG g_nStackDepth = 0x7FFFFFFF;
+LONG Recurse(LONG nDepth)
+{
+    volatile char frame[4096];
+    frame[0] = static_cast<char>(nDepth);
+    return nDepth == 0 ? 0 : Recurse(nDepth - 1) + frame[0];
+}
+
+// The crashes the launcher must end itself on: access, divide, raise, stack.
+void Crash(const std::wstring& strKind)
+{
+    // Volatile all through, or the compiler drops the write and the division.
+    volatile int* volatile pnNowhere = nullptr;
+    volatile int nTen = 10, nZero = 0;
+    if (strKind == L"access")
+        *pnNowhere = 1;
+    else if (strKind == L"divide")
+        nZero = nTen / nZero;
+    else if (strKind == L"raise")
+        RaiseException(0xE0000042, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    else if (strKind == L"stack")
+        Recurse(g_nStackDepth);
+}
 } // namespace
 
 class CTestTask : public CTaskBase
@@ -120,7 +146,7 @@ public:
 
 private:
     std::wstring m_strName = L"-", m_strLog, m_strOverlapMutex, m_strCopyFrom, m_strCopyTo;
-    std::wstring m_strWaitEvent, m_strThrow, m_strEscape;
+    std::wstring m_strWaitEvent, m_strThrow, m_strEscape, m_strCrash;
     LONG m_hrInit = S_OK, m_hrRun = S_OK, m_nInstruction = 0, m_nReloadCount = 0;
     LONG m_nDelayMs = 0, m_nTerminate = 0, m_fCloseRegister = 0, m_nLogMemory = 0, m_fPin = 0;
     LONG m_fLogPeak = 0, m_fTimestamp = 0, m_fAbort = 0;
@@ -139,6 +165,9 @@ private:
         GetTaskAttribute(pElement, L"WaitEvent", m_strWaitEvent);
         GetTaskAttribute(pElement, L"Throw", m_strThrow);
         GetTaskAttribute(pElement, L"Escape", m_strEscape);
+        GetTaskAttribute(pElement, L"Crash", m_strCrash);
+        if (GetTaskAttribute(pElement, L"InitCrash", strText))
+            Crash(strText);
         const struct
         {
             const wchar_t* pszName;
@@ -244,6 +273,7 @@ private:
             throw 1;
         if (m_fAbort)
             std::abort();
+        Crash(m_strCrash);
         if (!m_strCopyFrom.empty() && !CopyFileW(m_strCopyFrom.c_str(), m_strCopyTo.c_str(), FALSE))
             return HRESULT_FROM_WIN32(GetLastError());
 

@@ -1,0 +1,75 @@
+#include "CrashDump.h"
+
+#include "CoreBSTR.h"
+#include "CoreHandle.h"
+#include "CoreTrace.h"
+
+#include <dbghelp.h>
+
+#include <string>
+
+namespace
+{
+using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
+                                                PMINIDUMP_EXCEPTION_INFORMATION,
+                                                PMINIDUMP_USER_STREAM_INFORMATION,
+                                                PMINIDUMP_CALLBACK_INFORMATION);
+
+CText Narrow(const CWideText& str)
+{
+    return TextFromWide(str.c_str(), static_cast<int>(str.size()), CP_ACP);
+}
+
+CText Failure(const char* pszStep)
+{
+    CText strWhy = GetSystemMessage(::GetLastError());
+    strWhy.TrimRight("\r\n");
+    return CText("no minidump: ") + pszStep + ": " + strWhy.GetString();
+}
+
+// From the system folder only: a dbghelp.dll beside a task is not the system's.
+MiniDumpWriteDumpFunction LoadMiniDumpWriteDump()
+{
+    wchar_t szFolder[MAX_PATH];
+    const UINT cch = ::GetSystemDirectoryW(szFolder, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH)
+        return nullptr;
+    const HMODULE hDbgHelp = ::LoadLibraryW((CWideText(szFolder) + L"\\dbghelp.dll").c_str());
+    // Not freed: the process ends after the dump.
+    return hDbgHelp == nullptr
+               ? nullptr
+               : reinterpret_cast<MiniDumpWriteDumpFunction>(
+                     reinterpret_cast<void*>(::GetProcAddress(hDbgHelp, "MiniDumpWriteDump")));
+}
+} // namespace
+
+CText WriteCrashDump(const wchar_t* pszExplainFile, EXCEPTION_POINTERS* pException,
+                     DWORD dwThreadId)
+{
+    const MiniDumpWriteDumpFunction pfnWriteDump = LoadMiniDumpWriteDump();
+    if (pfnWriteDump == nullptr)
+        return Failure("dbghelp.dll");
+    // Written whole under a name of this process's own, then put in place.
+    const CWideText strDump = CWideText(pszExplainFile) + L".dmp";
+    const CWideText strPartial =
+        strDump + L"." + std::to_wstring(::GetCurrentProcessId()).c_str() + L".tmp";
+    CUniqueFileHandle hFile(::CreateFileW(strPartial.c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!hFile)
+        return Failure(Narrow(strPartial));
+    MINIDUMP_EXCEPTION_INFORMATION exception = {dwThreadId, pException, FALSE};
+    const bool fWritten = pfnWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), hFile.Get(),
+                                       MiniDumpNormal, &exception, nullptr, nullptr) &&
+                          ::FlushFileBuffers(hFile.Get());
+    CText strFailure = fWritten ? CText() : Failure("MiniDumpWriteDump");
+    hFile.Close();
+    if (fWritten && !::MoveFileExW(strPartial.c_str(), strDump.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        strFailure = Failure(Narrow(strDump));
+    if (!strFailure.IsEmpty())
+    {
+        ::DeleteFileW(strPartial.c_str());
+        return strFailure;
+    }
+    return CText("minidump ") + Narrow(strDump).GetString();
+}
