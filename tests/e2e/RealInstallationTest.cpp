@@ -1,6 +1,7 @@
 // Installations as they occur in the field, run with the real launcher: folders
 // outside the ANSI code page and deeper than MAX_PATH, tasks that end the
 // process abnormally, broken installations. Exact records and exit codes.
+#include "ChildProcess.h"
 #include "ConfigScramble.h"
 #include "CoreFile.h"
 #include "CoreTrace.h"
@@ -10,12 +11,14 @@
 #include "LauncherTexts.h"
 #include "MutexOwner.h"
 #include "TestTaskClsid.h"
+#include "ToolRun.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <memory>
 #include <regex>
+#include <sstream>
 
 namespace
 {
@@ -242,6 +245,84 @@ TEST(RealInstallation, AbnormalEndsWriteOneRecordAndEndWith4)
     }
 }
 
+// Started as at logon: no debugger, so the launcher itself ends a crash, with
+// its record in the explain file and a minidump beside it that names the task.
+TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
+{
+    CInstallation inst("crash");
+    const std::string file = GetTestTempFolder() + "crash.log", dump = file + ".dmp";
+    const std::string at = " at 0x[0-9A-F]{" + std::to_string(2 * sizeof(void*)) + "}, ";
+    const std::string task = at + "OstrelinTestTask\\.dll\\+0x[0-9A-F]+";
+    const struct
+    {
+        const char* pszAttributes;
+        const char* pszHow; // "file": OSTRELIN_EXPLAIN names one; "plain"; "debugger"
+        std::string what;   // the record after "crash: exception ", a pattern
+        Lines log;
+    } cases[] = {
+        {"Crash='access'",
+         "file",
+         "0xC0000005 \\(access violation writing 0x0+\\)" + task,
+         {"init A", "run A"}},
+        {"Crash='divide'",
+         "file",
+         "0xC0000094 \\(integer division by zero\\)" + task,
+         {"init A", "run A"}},
+        {"Crash='raise'",
+         "file",
+         "0xE0000042" + at + "kernelbase\\.dll\\+0x[0-9A-F]+",
+         {"init A", "run A"}},
+        {"Crash='stack'", "file", "0xC00000FD \\(stack overflow\\)" + task, {"init A", "run A"}},
+        {"InitCrash='access'", "file", "0xC0000005 \\(access violation writing 0x0+\\)" + task, {}},
+        {"Crash='access'", "plain", "", {"init A", "run A"}},
+        // A debugger sees the crash first, and the process ends with its code.
+        {"Crash='divide'", "debugger", "", {"init A", "run A"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.pszAttributes) + " " + c.pszHow);
+        inst.WriteConfig(Config(Task(c.pszAttributes) + Task()));
+        ::DeleteFileA(file.c_str());
+        ::DeleteFileA(dump.c_str());
+        const std::string how = c.pszHow;
+        if (how == "debugger")
+        {
+            const CSessionResult result = inst.Run();
+            EXPECT_EQ(static_cast<DWORD>(EXCEPTION_INT_DIVIDE_BY_ZERO), result.exitCode);
+            EXPECT_TRUE(result.records.empty());
+        }
+        else
+        {
+            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", how == "file" ? file.c_str() : nullptr);
+            CChildProcess launcher;
+            ASSERT_TRUE(launcher.Start(inst.CommandLine()));
+            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
+            ASSERT_TRUE(launcher.WaitForExit(CRunOptions().timeoutMs));
+            EXPECT_EQ(4u, launcher.ExitCode());
+        }
+        std::ostringstream recordsRead, dumpRead;
+        recordsRead << std::ifstream(file, std::ios::binary).rdbuf();
+        dumpRead << std::ifstream(dump, std::ios::binary).rdbuf();
+        const std::string records = recordsRead.str(), dumped = dumpRead.str();
+        if (how == "file")
+        {
+            EXPECT_TRUE(std::regex_search(
+                records,
+                std::regex("\n[-0-9: .]{24}---->\tcrash: exception " + c.what + "; minidump ")))
+                << records;
+            EXPECT_EQ(records.size() - dump.size() - 1, records.rfind(dump)) << records;
+            // The module list holds the task's name, in UTF-16.
+            const std::wstring name = L"OstrelinTestTask.dll";
+            EXPECT_NE(std::string::npos,
+                      dumped.find(std::string(reinterpret_cast<const char*>(name.c_str()),
+                                              name.size() * sizeof(wchar_t))));
+        }
+        else
+            EXPECT_EQ("", records + dumped);
+        EXPECT_EQ(c.log, TakeLog());
+    }
+}
+
 TEST(RealInstallation, BrokenInstallationsSayWhatIsBroken)
 {
     CInstallation inst("broken");
@@ -372,6 +453,10 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
     } cases[] = {
         {"-", scrambled, "", {}},
         {"", scrambled, "", {}},
+        {"0", scrambled, "", {}},
+        {"false", scrambled, "", {}},
+        {"OFF", scrambled, "", {}},
+        {"no", scrambled, "", {}},
         {"1", scrambled, "", explained},
         {"Q:\\no\\such\\folder\\x.log", scrambled, "", explained},
         {file,
@@ -435,6 +520,128 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         const std::regex time(
             "(^|\n)[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} ");
         EXPECT_EQ(c.value == file ? expected : "", std::regex_replace(copied, time, "$1T "));
+        // Values that mean off are no file names.
+        EXPECT_TRUE(!c.records.empty() ||
+                    ::GetFileAttributesA(c.value.c_str()) == INVALID_FILE_ATTRIBUTES);
+        TakeLog();
+    }
+}
+
+namespace
+{
+std::string ReadBytes(const std::string& path)
+{
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The launcher started as at logon, no debugger, OSTRELIN_EXPLAIN=value.
+DWORD RunWithoutDebugger(const CInstallation& inst, const std::string& value)
+{
+    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", value.c_str());
+    CChildProcess launcher;
+    const bool fStarted = launcher.Start(inst.CommandLine());
+    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
+    return fStarted && launcher.WaitForExit(CRunOptions().timeoutMs) ? launcher.ExitCode() : ~0u;
+}
+} // namespace
+
+TEST(RealInstallation, ExplainFileNeverHarmsTheInstallationAndHoldsEveryRecord)
+{
+    CInstallation inst("explainfile");
+    const std::string temp = GetTestTempFolder(), config = inst.ConfigPath();
+    const std::string dll = temp + "Task.dll", record = "2026-01-01 00:00:00.000 earlier\n";
+    ASSERT_TRUE(::CopyFileA((GetBinFolder() + "OstrelinTestTask.dll").c_str(), dll.c_str(), FALSE));
+    const std::string configuration = "it is the launcher's configuration",
+                      other = "it holds something other than explained records";
+    // Each row: the file, what it holds before ("-": nothing there), the
+    // configuration ("-": none), the exit code and why the file is refused.
+    const struct
+    {
+        std::string path, before, config;
+        DWORD exitCode;
+        std::string reason;
+    } refused[] = {
+        {config, "", Config(), 0, configuration},
+        {inst.BinFolder() + "\\.\\CONFIG.XML", "", Config(), 0, configuration},
+        {config, "", "", 4, configuration},
+        {config, "-", "-", 4, configuration},
+        {inst.LauncherPath(), "", Config(), 0, "it is the launcher itself"},
+        {dll, "", Config(), 0, other},
+        {temp + "notes.txt", "notes\r\n", Config(), 0, other},
+        {temp + "short.txt", "2026-01-01 00:00", Config(), 0, other},
+    };
+    for (const auto& c : refused)
+    {
+        SCOPED_TRACE(c.path);
+        c.config == "-" ? inst.RemoveConfig() : inst.WriteConfig(c.config);
+        if (c.before != "" && c.before != "-")
+            WriteBytes(c.path, c.before);
+        const bool fThere = c.before != "-";
+        const std::string bytes = fThere ? ReadBytes(c.path) : "";
+        CRunOptions options;
+        options.environment = {"OSTRELIN_EXPLAIN=" + c.path};
+        const CSessionResult result = inst.Run("", options);
+        EXPECT_EQ(c.exitCode, result.exitCode);
+        ASSERT_FALSE(result.records.empty());
+        EXPECT_EQ("Ostrelin: explain file \"" + c.path + "\" is not written: " + c.reason + "\n",
+                  result.records[0]);
+        EXPECT_EQ(fThere, ::GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(bytes, fThere ? ReadBytes(c.path) : "");
+        TakeLog();
+    }
+
+    // Without a debugger every record of the process reaches the file, the
+    // tasks' included; past the limit the file moves to <file>.1.
+    const std::string file = temp + "every.log";
+    const std::string full = record + std::string(10 * 1024 * 1024 - record.size() - 8, '.');
+    const struct
+    {
+        const char* pszCase;
+        std::string before, config;
+        DWORD exitCode;
+        Lines shown;       // in this order
+        std::string moved; // what <file>.1 holds after the run
+    } kept[] = {
+        {"a task's own records",
+         "",
+         Config("<Start CLSID='{80E8DBC2-87FA-4389-80BF-632FE5E394A2}' Program='x.exe' "
+                "Then='stpo'/>"),
+         4,
+         {"StartProgram: Then=\"stpo\" is not one of",
+          "): Thrown: ", "): Caught: ", "Ostrelin: ends with exit code 4\n"},
+         ""},
+        {"appended to an earlier file",
+         record,
+         Config(),
+         0,
+         {record, "Ostrelin: ends with exit code 0\n"},
+         ""},
+        {"past the limit",
+         full,
+         Config(),
+         0,
+         {"Ostrelin: guard: update probe", "Ostrelin: ends with exit code 0\n"},
+         full},
+    };
+    for (const auto& c : kept)
+    {
+        SCOPED_TRACE(c.pszCase);
+        inst.WriteConfig(c.config);
+        ::DeleteFileA(file.c_str());
+        ::DeleteFileA((file + ".1").c_str());
+        WriteBytes(file, c.before);
+        EXPECT_EQ(c.exitCode, RunWithoutDebugger(inst, file));
+        const std::string written = ReadBytes(file);
+        EXPECT_TRUE(ShowsInOrder(written, c.shown));
+        EXPECT_TRUE(std::regex_search(written, std::regex("^[0-9]{4}-[0-9]{2}-[0-9]{2} ")));
+        EXPECT_TRUE(ReadBytes(file + ".1") == c.moved);
         TakeLog();
     }
 }
