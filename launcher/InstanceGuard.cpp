@@ -46,8 +46,8 @@ void ExplainInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs)
         Explain("guard: instance key \"%s\" is held by another copy (waited %lu ms)",
                 strKey.GetString(), nWaitedMs);
     else if (dwWait == WAIT_ABANDONED)
-        Explain("guard: instance key \"%s\" taken over from a copy that ended without "
-                "releasing it",
+        // Every copy ends holding its key: this is the normal hand-over.
+        Explain("guard: instance key \"%s\" taken over from a copy that has ended",
                 strKey.GetString());
     else
         Explain("guard: instance key \"%s\" taken (waited %lu ms)", strKey.GetString(), nWaitedMs);

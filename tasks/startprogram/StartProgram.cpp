@@ -60,8 +60,10 @@ class CStartProgramTask : public CTaskBase
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
         const BOOL fStarted =
-            ::CreateProcessW(strProgram.c_str(), &strCommandLine[0], nullptr, nullptr, FALSE, 0,
-                             nullptr, strFolder.c_str(), &startup, &process);
+            // The launcher's error mode (no crash boxes) is for itself, not for the program.
+            ::CreateProcessW(strProgram.c_str(), &strCommandLine[0], nullptr, nullptr, FALSE,
+                             CREATE_DEFAULT_ERROR_MODE, nullptr, strFolder.c_str(), &startup,
+                             &process);
         CHECK_WIN32(fStarted);
         const CUniqueHandle hProcess(process.hProcess), hThread(process.hThread);
         if (m_fWait)
