@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -54,6 +55,19 @@ const std::vector<CTextCase> lookups = {
     {932, "x.exe \x83 %ResourceRoot%=D:\\x %ResourceRoot%=E:\\y", "E:\\y"},
 };
 
+std::string Repeated(const char* psz, int c)
+{
+    std::string str;
+    while (c-- > 0)
+        str += psz;
+    return str;
+}
+
+// A key over the limit whose kept tail would start on a trail byte (0x5C)
+// if it were cut by bytes: it starts on the next character.
+const std::string strLongDoubleByteCommand = "C:\\x" + Repeated(SO, 300) + "\\client.exe";
+const std::string strLongDoubleByteKey = "a6f3d90747dfe437_" + Repeated(SO, 121);
+
 const std::vector<CTextCase> keys = {
     {0, "\"D:\\Program Files\\Card Room\\bin\\client.exe\" %ResourceRoot%=\"D:\\Card Data\"",
      "d:_program_files_card_room_bin"},
@@ -76,6 +90,7 @@ const std::vector<CTextCase> keys = {
     {932, "C:\\" KA "\\client.exe", "c:_" KA},
     {932, "C:\\" SO SO "\\bin\\client.exe", "c:_" SO SO "_bin"},
     {932, "C:\\x" SO "_\\client.exe", "c:_x" SO},
+    {932, strLongDoubleByteCommand.c_str(), strLongDoubleByteKey.c_str()},
     {0, "AB\x83", "ab\x83"},
 };
 
