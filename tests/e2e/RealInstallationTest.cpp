@@ -245,6 +245,50 @@ TEST(RealInstallation, AbnormalEndsWriteOneRecordAndEndWith4)
     }
 }
 
+// What another process sees of the launcher's named mutexes: the fixed ones
+// never owned, so that the updater and other copies never wait on a running
+// launcher; the instance key owned while it runs, and abandoned at its end.
+TEST(RealInstallation, NamedMutexesAsOtherProcessesSeeThem)
+{
+    CInstallation inst("seen");
+    const std::string event = "ostrelin-seen-" + std::to_string(::GetCurrentProcessId());
+    const CUniqueHandle hEvent(::CreateEventA(nullptr, TRUE, FALSE, event.c_str()));
+    inst.WriteConfig(Config(Task("WaitEvent='" + event + "'")));
+    CChildProcess launcher;
+    ASSERT_TRUE(launcher.Start(inst.CommandLine()));
+    for (int i = 0; i < 1200 && ReadLog().size() < 2; ++i)
+        ::Sleep(50);
+    const struct
+    {
+        std::string name;
+        DWORD dwWhileRunning, dwAfterEnd; // what a wait of 0 ms answers
+    } cases[] = {
+        {szRegisterMutexName, WAIT_OBJECT_0, WAIT_OBJECT_0},
+        {szExclusiveMutexName, WAIT_OBJECT_0, WAIT_OBJECT_0},
+        {inst.InstanceKey(), WAIT_TIMEOUT, WAIT_ABANDONED},
+    };
+    std::vector<CUniqueHandle> mutexes;
+    const auto probe = [](HANDLE hMutex)
+    {
+        const DWORD dwWait = ::WaitForSingleObject(hMutex, 0);
+        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED)
+            ::ReleaseMutex(hMutex);
+        return dwWait;
+    };
+    for (const auto& c : cases)
+    {
+        mutexes.emplace_back(::OpenMutexA(SYNCHRONIZE, FALSE, c.name.c_str()));
+        ASSERT_TRUE(mutexes.back()) << c.name;
+        EXPECT_EQ(c.dwWhileRunning, probe(mutexes.back().Get())) << c.name;
+    }
+    ::SetEvent(hEvent.Get());
+    ASSERT_TRUE(launcher.WaitForExit(CRunOptions().timeoutMs));
+    EXPECT_EQ(0u, launcher.ExitCode());
+    for (size_t i = 0; i < mutexes.size(); ++i)
+        EXPECT_EQ(cases[i].dwAfterEnd, probe(mutexes[i].Get())) << cases[i].name;
+    EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+}
+
 // Started as at logon: no debugger, so the launcher itself ends a crash, with
 // its record in the explain file and a minidump beside it that names the task.
 TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
