@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "WideText.h"
+
 #include <vector>
 
 namespace
@@ -21,7 +23,12 @@ bool CreateChildPipe(CUniqueHandle& hChildEnd, CUniqueHandle& hOwnEnd, bool fChi
 
 bool CChildProcess::Start(const std::string& commandLine, unsigned streams)
 {
-    STARTUPINFOA startup = {};
+    return Start(WideFrom(commandLine, CP_ACP), streams);
+}
+
+bool CChildProcess::Start(const std::wstring& commandLine, unsigned streams)
+{
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     CUniqueHandle hChildIn;
     CUniqueHandle hChildOut;
@@ -48,11 +55,11 @@ bool CChildProcess::Start(const std::string& commandLine, unsigned streams)
             startup.hStdError = hChildOut.Get();
     }
 
-    // CreateProcessA may write into the command line.
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
+    // CreateProcessW may write into the command line.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, fPipes, 0, nullptr, nullptr,
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, fPipes, 0, nullptr, nullptr,
                           &startup, &process))
         return false;
     // The child's ends close here when this returns: the pipes then break

@@ -33,6 +33,8 @@ public:
     // program inherits this process's inheritable handles when it gets a pipe.
     // False, with the last error, when it cannot start.
     bool Start(const std::string& commandLine, unsigned streams = NoPipes);
+    // The same, wide: also spells what the ANSI code page cannot.
+    bool Start(const std::wstring& commandLine, unsigned streams = NoPipes);
 
     HANDLE Process() const { return m_hProcess.Get(); }
     DWORD ProcessId() const { return m_dwProcessId; }
