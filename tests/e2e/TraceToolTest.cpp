@@ -1,10 +1,9 @@
 // ostrelin-trace as support staff run it: its output, its file and its exit codes.
 #include "E2EPaths.h"
+#include "ReplacementFile.h"
 #include "ToolRun.h"
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 namespace
 {
@@ -48,9 +47,7 @@ TEST(TraceTool, ShowsHeaderRecordsBoxesAndExitCodeAndWritesThemToTheFile)
             "    dismissed with OK\n"
             "---- program ended, +T s ----\n    exit code 7 (0x00000007)\n",
         WithoutTimes(run.output));
-    std::ostringstream written;
-    written << std::ifstream(file, std::ios::binary).rdbuf();
-    EXPECT_EQ(run.output, written.str());
+    EXPECT_EQ(run.output, ReadBytes(WideFrom(file, CP_ACP)));
 }
 
 TEST(TraceTool, ExitCodesExplainedTraceAndOwnErrors)
@@ -96,4 +93,63 @@ TEST(TraceTool, ExitCodesExplainedTraceAndOwnErrors)
     expect("--dismis x.exe", nullptr, 125, {"unknown option \"--dismis\""});
     expect("--help", nullptr, 0, {"usage: ostrelin-trace"});
     ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
+}
+
+TEST(TraceTool, OutputReplacesOnlyATraceAndReportsWhatFails)
+{
+    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
+    const std::wstring folder = WideFrom(GetTestTempFolder(), CP_ACP) + L"output\\";
+    std::filesystem::create_directories(std::filesystem::path(folder + L"Caf\u00E9"));
+    const std::wstring launcher = folder + L"Ostrelin.exe";
+    const std::string program =
+        ReadBytes(WideFrom(GetBinFolder(), CP_ACP) + L"ostrelin-debuggee.exe");
+    const std::string earlierTrace = "ostrelin-trace: started yesterday\n";
+    ASSERT_TRUE(WriteBytes(launcher, program));
+    struct CRow
+    {
+        std::wstring output; // the --output FILE
+        std::string before;  // its bytes before the run; "-": no such file
+        bool held;           // a reader holds it and does not let it be replaced
+        DWORD exitCode;
+        std::string shown;
+    };
+    const std::vector<CRow> rows = {
+        // The program's own file, named in another way.
+        {folder + L"OSTRELIN.EXE", program, false, 125,
+         "is the program to run: it is not replaced\n"},
+        {folder + L"notes.txt", "notes\n", false, 125,
+         "notes.txt is not a trace of ostrelin-trace: it is not replaced\n"},
+        {folder + L"trace.txt", earlierTrace, false, 2, "exit code 2 (0x00000002)"},
+        {folder + L"empty.txt", "", false, 2, "exit code 2 (0x00000002)"},
+        {folder + L"held.txt", earlierTrace, true, 125, "held.txt: "},
+        {folder + L"trace-\u00E9.txt", "-", false, 2, "exit code 2 (0x00000002)"},
+        {folder + L"Caf\u00E9\\trace.txt", "-", false, 2, "exit code 2 (0x00000002)"},
+        {HasFullDevice() ? L"Z:\\dev\\full" : L"", "-", false, 125,
+         "cannot write Z:\\dev\\full: " + DescribeSystemError(ERROR_DISK_FULL) + "\n"},
+    };
+    for (const CRow& row : rows)
+    {
+        if (row.output.empty())
+            continue;
+        ASSERT_TRUE(row.before == "-" || WriteBytes(row.output, row.before));
+        const CUniqueFileHandle reader(row.held ? ::CreateFileW(row.output.c_str(), GENERIC_READ,
+                                                                FILE_SHARE_READ, nullptr,
+                                                                OPEN_EXISTING, 0, nullptr)
+                                                : INVALID_HANDLE_VALUE);
+        const CToolRun run = RunTool("ostrelin-trace.exe", L"--output \"" + row.output + L"\" \"" +
+                                                               launcher + L"\" exit:2");
+        const std::string name = TextFrom(row.output, CP_UTF8);
+        EXPECT_EQ(row.exitCode, run.exitCode) << name;
+        EXPECT_TRUE(ShowsInOrder(run.output, {row.shown})) << name;
+        // Replaced by everything shown, or left as it was (a device is never read).
+        const std::string expected = row.exitCode == 2 ? run.output : row.before;
+        if (expected != "-")
+        {
+            EXPECT_EQ(expected, ReadBytes(row.output)) << name;
+        }
+    }
+    EXPECT_EQ(program, ReadBytes(launcher));
+    // Nothing left beside the files.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        EXPECT_NE(L".tmp", entry.path().extension().wstring());
 }

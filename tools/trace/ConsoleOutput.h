@@ -13,10 +13,10 @@ public:
     explicit CConsoleOutput(DWORD nStdHandle);
     void Write(const std::string& text) const;
     // Everything written from now on goes to the file as well.
-    void CopyTo(const CTraceOutputFile& copy) { m_pCopy = &copy; }
+    void CopyTo(CTraceOutputFile& copy) { m_pCopy = &copy; }
 
 private:
     HANDLE m_hOutput;
     bool m_isConsole; // a console shows the OEM code page: write it wide
-    const CTraceOutputFile* m_pCopy = nullptr;
+    CTraceOutputFile* m_pCopy = nullptr;
 };

@@ -1,6 +1,10 @@
 #include "TraceArguments.h"
 
+#include "CommandLine.h"
+#include "WideText.h"
+
 #include <cstdlib>
+#include <cwchar>
 
 const char szTraceUsage[] =
     "usage: ostrelin-trace [--dismiss] [--timeout SECONDS] [--output FILE] [--no-explain]\n"
@@ -20,52 +24,23 @@ const char szTraceUsage[] =
     "  --help             show this text\n"
     "\n"
     "Exit code: the program's exit code; 124 when the time-out ended the program,\n"
-    "125 when the arguments are wrong or FILE cannot be created, 126 when the program\n"
+    "125 when the arguments are wrong or FILE cannot be created or written (FILE is\n"
+    "never the program itself, nor a file that is not a trace), 126 when the program\n"
     "cannot be started.\n";
 
 namespace
 {
 const DWORD nLongestTimeoutSeconds = 4000000; // keeps milliseconds within 32 bits
 
-bool IsBlank(char ch)
+// The position after the program's own name.
+const wchar_t* SkipProgramName(const wchar_t* psz)
 {
-    return ch == ' ' || ch == '\t';
-}
-
-// The position after the program's own name, which ends at the closing quote
-// or, unquoted, at the first blank.
-const char* SkipProgramName(const char* psz)
-{
-    if (*psz == '"')
+    if (*psz == L'"')
     {
-        const char* pszClose = psz + 1;
-        while (*pszClose != '\0' && *pszClose != '"')
-            ++pszClose;
-        return *pszClose == '"' ? pszClose + 1 : pszClose;
+        const wchar_t* pszClose = std::wcschr(psz + 1, L'"');
+        return pszClose != nullptr ? pszClose + 1 : psz + std::wcslen(psz);
     }
-    while (*psz != '\0' && !IsBlank(*psz))
-        ++psz;
-    return psz;
-}
-
-// One argument from psz on, without its quotes; advances psz past it.
-std::string NextToken(const char*& psz)
-{
-    std::string token;
-    bool inQuotes = false;
-    for (; *psz != '\0' && (inQuotes || !IsBlank(*psz)); ++psz)
-    {
-        if (*psz == '"')
-            inQuotes = !inQuotes;
-        else
-            token += *psz;
-    }
-    return token;
-}
-
-const char* SkipBlanks(const char* psz)
-{
-    while (IsBlank(*psz))
+    while (*psz != L'\0' && *psz != L' ' && *psz != L'\t')
         ++psz;
     return psz;
 }
@@ -83,41 +58,52 @@ bool ParseSeconds(const std::string& text, DWORD& timeoutMs)
 }
 } // namespace
 
-CTraceArguments ParseTraceArguments(const char* pszCommandLine)
+std::wstring ProgramNameOf(const wchar_t* pszCommandLine)
+{
+    const wchar_t* const pszEnd = SkipProgramName(pszCommandLine);
+    std::wstring name(pszCommandLine, pszEnd);
+    if (!name.empty() && name.front() == L'"')
+        name.erase(0, 1);
+    if (!name.empty() && name.back() == L'"')
+        name.pop_back();
+    return name;
+}
+
+CTraceArguments ParseTraceArguments(const wchar_t* pszCommandLine)
 {
     CTraceArguments arguments;
-    const char* psz = SkipProgramName(pszCommandLine);
+    const wchar_t* psz = SkipProgramName(pszCommandLine);
     for (;;)
     {
         psz = SkipBlanks(psz);
-        if (*psz == '\0')
+        if (*psz == L'\0')
             break;
-        const char* pszToken = psz;
-        const std::string token = NextToken(psz);
-        if (token == "--")
+        const wchar_t* pszToken = psz;
+        const std::wstring token = NextArgument(psz);
+        if (token == L"--")
         {
             psz = SkipBlanks(psz);
             break;
         }
-        if (token == "--help" || token == "-h" || token == "/?")
+        if (token == L"--help" || token == L"-h" || token == L"/?")
         {
             arguments.help = true;
             return arguments;
         }
-        if (token == "--dismiss")
+        if (token == L"--dismiss")
         {
             arguments.dismiss = true;
             continue;
         }
-        if (token == "--no-explain")
+        if (token == L"--no-explain")
         {
             arguments.noExplain = true;
             continue;
         }
-        if (token == "--output")
+        if (token == L"--output")
         {
             psz = SkipBlanks(psz);
-            arguments.outputPath = NextToken(psz);
+            arguments.outputPath = NextArgument(psz);
             if (arguments.outputPath.empty())
             {
                 arguments.error = "--output needs a FILE";
@@ -125,10 +111,10 @@ CTraceArguments ParseTraceArguments(const char* pszCommandLine)
             }
             continue;
         }
-        if (token == "--timeout")
+        if (token == L"--timeout")
         {
             psz = SkipBlanks(psz);
-            const std::string seconds = NextToken(psz);
+            const std::string seconds = TextFrom(NextArgument(psz), CP_ACP);
             if (!ParseSeconds(seconds, arguments.timeoutMs))
             {
                 arguments.error = "--timeout needs a whole number of seconds from 1 to 4000000, "
@@ -138,9 +124,9 @@ CTraceArguments ParseTraceArguments(const char* pszCommandLine)
             }
             continue;
         }
-        if (token.size() > 1 && token[0] == '-')
+        if (token.size() > 1 && token[0] == L'-')
         {
-            arguments.error = "unknown option \"" + token + "\"";
+            arguments.error = "unknown option \"" + TextFrom(token, CP_ACP) + "\"";
             return arguments;
         }
         psz = pszToken;

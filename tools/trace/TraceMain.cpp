@@ -7,6 +7,8 @@
 #include "TraceEnvironment.h"
 #include "TraceFormat.h"
 #include "TraceHeader.h"
+#include "TraceOutputFile.h"
+#include "WideText.h"
 
 namespace
 {
@@ -15,44 +17,29 @@ const int nExitTimedOut = 124;
 const int nExitBadArguments = 125;
 const int nExitCannotStart = 126;
 
-std::wstring WideFrom(const std::string& text, UINT uCodePage)
+// The --output file as the console shows it, and where the session's end
+// puts it in place: the normal end, or a console's Ctrl+C or close.
+struct COutputCopy
 {
-    const int cb = static_cast<int>(text.size());
-    const int cch = cb == 0 ? 0 : ::MultiByteToWideChar(uCodePage, 0, text.data(), cb, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(cch), L'\0');
-    if (cch > 0)
-        ::MultiByteToWideChar(uCodePage, 0, text.data(), cb, &wide[0], cch);
-    return wide;
+    CTraceOutputFile file;
+    std::string shownPath; // in the ANSI code page
+    const CConsoleOutput* pErr = nullptr;
+} g_outputCopy;
+
+int EndSession(int nExitCode)
+{
+    const DWORD dwError = g_outputCopy.file.Close();
+    if (dwError == ERROR_SUCCESS)
+        return nExitCode;
+    g_outputCopy.pErr->Write("ostrelin-trace: cannot write " + g_outputCopy.shownPath + ": " +
+                             DescribeSystemError(dwError) + "\n");
+    return nExitBadArguments;
 }
 
-std::string TextFrom(const std::wstring& wide, UINT uCodePage)
+BOOL WINAPI OnConsoleEnd(DWORD /*dwCtrlType*/)
 {
-    const int cch = static_cast<int>(wide.size());
-    const int cb = cch == 0 ? 0
-                            : ::WideCharToMultiByte(uCodePage, 0, wide.data(), cch, nullptr, 0,
-                                                    nullptr, nullptr);
-    std::string text(static_cast<size_t>(cb), '\0');
-    if (cb > 0)
-        ::WideCharToMultiByte(uCodePage, 0, wide.data(), cch, &text[0], cb, nullptr, nullptr);
-    return text;
-}
-
-// UTF-8 as the ANSI code page shows it.
-std::string AnsiFromUtf8(const std::string& text)
-{
-    return TextFrom(WideFrom(text, CP_UTF8), CP_ACP);
-}
-
-std::string DescribeError(DWORD dwError)
-{
-    CText strSystem;
-    FormatSystemMessage(dwError, strSystem, 0); // the user's language
-    std::string message(strSystem.GetString(), static_cast<size_t>(strSystem.GetLength()));
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.'))
-        message.pop_back();
-    return (message.empty() ? std::string("unknown error") : message) + " (error " +
-           std::to_string(dwError) + ")";
+    EndSession(0);
+    return FALSE; // the system's own end follows
 }
 } // namespace
 
@@ -61,11 +48,9 @@ int main()
     CConsoleOutput out(STD_OUTPUT_HANDLE);
     CConsoleOutput err(STD_ERROR_HANDLE);
 
-    // Read wide, so that a program in a folder that the ANSI code page cannot
-    // spell starts as typed; parsed as UTF-8, whose blanks and quotes are the
-    // ASCII ones.
-    const CTraceArguments arguments =
-        ParseTraceArguments(TextFrom(::GetCommandLineW(), CP_UTF8).c_str());
+    // Read wide, so that a program or a file in a folder that the ANSI code
+    // page cannot spell is taken as typed.
+    const CTraceArguments arguments = ParseTraceArguments(::GetCommandLineW());
     if (arguments.help)
     {
         out.Write(szTraceUsage);
@@ -73,25 +58,43 @@ int main()
     }
     if (!arguments.error.empty())
     {
-        err.Write("ostrelin-trace: " + AnsiFromUtf8(arguments.error) + "\n\n" + szTraceUsage);
+        err.Write("ostrelin-trace: " + arguments.error + "\n\n" + szTraceUsage);
         return nExitBadArguments;
     }
-    CTraceOutputFile copy;
+    const std::string shownPath = TextFrom(arguments.outputPath, CP_ACP);
     if (!arguments.outputPath.empty())
     {
-        const DWORD dwError = copy.Create(arguments.outputPath);
+        // A FILE forgotten after --output takes the program's path: never
+        // replace the program, nor anything but an earlier trace.
+        switch (CheckOutputTarget(arguments.outputPath, arguments.commandLine))
+        {
+        case OutputTarget::IsTheProgram:
+            err.Write("ostrelin-trace: --output " + shownPath +
+                      " is the program to run: it is not replaced\n");
+            return nExitBadArguments;
+        case OutputTarget::NotATrace:
+            err.Write("ostrelin-trace: --output " + shownPath +
+                      " is not a trace of ostrelin-trace: it is not replaced\n");
+            return nExitBadArguments;
+        case OutputTarget::Replaceable:
+            break;
+        }
+        const DWORD dwError = g_outputCopy.file.Create(arguments.outputPath);
         if (dwError != ERROR_SUCCESS)
         {
-            err.Write("ostrelin-trace: cannot create " + arguments.outputPath + ": " +
-                      DescribeError(dwError) + "\n");
+            err.Write("ostrelin-trace: cannot create " + shownPath + ": " +
+                      DescribeSystemError(dwError) + "\n");
             return nExitBadArguments;
         }
-        out.CopyTo(copy);
-        err.CopyTo(copy);
+        g_outputCopy.shownPath = shownPath;
+        g_outputCopy.pErr = &err;
+        ::SetConsoleCtrlHandler(OnConsoleEnd, TRUE);
+        out.CopyTo(g_outputCopy.file);
+        err.CopyTo(g_outputCopy.file);
     }
-    out.Write("ostrelin-trace: started " + FormatWallClockNow() + "\n");
+    out.Write(szTraceStart + FormatWallClockNow() + "\n");
 
-    const std::wstring wideCommandLine = WideFrom(arguments.commandLine, CP_UTF8);
+    const std::wstring& wideCommandLine = arguments.commandLine;
     out.Write("ostrelin-trace: running " + TextFrom(wideCommandLine, CP_ACP) + "\n");
     if (arguments.dismiss)
         out.Write("ostrelin-trace: message boxes are dismissed with OK\n");
@@ -100,7 +103,7 @@ int main()
                   " s: the program is ended if it is still running then\n");
     out.Write("ostrelin-trace: " + PrepareExplainVariable(arguments.noExplain) + "\n");
     if (!arguments.outputPath.empty())
-        out.Write("ostrelin-trace: written to " + arguments.outputPath + " as well\n");
+        out.Write("ostrelin-trace: written to " + shownPath + " as well\n");
 
     CSessionOptions options;
     options.wideCommandLine = wideCommandLine;
@@ -121,19 +124,19 @@ int main()
     switch (result.outcome)
     {
     case SessionOutcome::StartFailed:
-        err.Write("ostrelin-trace: cannot start the program: " + DescribeError(result.startError) +
-                  "\n");
-        return nExitCannotStart;
+        err.Write("ostrelin-trace: cannot start the program: " +
+                  DescribeSystemError(result.startError) + "\n");
+        return EndSession(nExitCannotStart);
     case SessionOutcome::TimedOut:
         out.Write("---- time-out, " + FormatElapsed(result.elapsedMs) + " ----\n");
         err.Write("ostrelin-trace: the program was still running after " +
                   std::to_string(arguments.timeoutMs / 1000) + " s and has been ended\n");
-        return nExitTimedOut;
+        return EndSession(nExitTimedOut);
     case SessionOutcome::Exited:
         break;
     }
     out.Write("---- program ended, " + FormatElapsed(result.elapsedMs) + " ----\n    exit code " +
               FormatExitCode(result.exitCode) + ExplainExitCode(program.path, result.exitCode) +
               "\n");
-    return static_cast<int>(result.exitCode);
+    return EndSession(static_cast<int>(result.exitCode));
 }

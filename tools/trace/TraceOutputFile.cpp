@@ -1,17 +1,89 @@
 #include "TraceOutputFile.h"
 
-DWORD CTraceOutputFile::Create(const std::string& path)
+#include "TraceArguments.h"
+
+#include <cstring>
+#include <vector>
+
+const char szTraceStart[] = "ostrelin-trace: started ";
+
+namespace
 {
-    // Others may read it while the session runs.
-    m_hFile.Attach(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return m_hFile ? ERROR_SUCCESS : ::GetLastError();
+const DWORD dwShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The file that CreateProcess starts for this name: .exe added when the name
+// has no extension, looked for as the system looks for programs.
+std::wstring FindProgramFile(const std::wstring& name)
+{
+    std::vector<wchar_t> buffer(0x8000);
+    const DWORD cch = ::SearchPathW(nullptr, name.c_str(), L".exe",
+                                    static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    return cch > 0 && cch < buffer.size() ? std::wstring(buffer.data(), cch) : std::wstring();
 }
 
-void CTraceOutputFile::Write(const std::string& text) const
+// The volume and the file's index: the same file, whatever its name.
+bool GetFileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
 {
-    DWORD cbWritten = 0;
-    if (m_hFile && !text.empty())
-        ::WriteFile(m_hFile.Get(), text.data(), static_cast<DWORD>(text.size()), &cbWritten,
-                    nullptr);
+    const CUniqueFileHandle hFile(
+        ::CreateFileW(path.c_str(), 0, dwShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    return hFile && ::GetFileType(hFile.Get()) == FILE_TYPE_DISK &&
+           ::GetFileInformationByHandle(hFile.Get(), &info);
+}
+
+bool IsSameFile(const std::wstring& first, const std::wstring& second)
+{
+    BY_HANDLE_FILE_INFORMATION firstInfo = {};
+    BY_HANDLE_FILE_INFORMATION secondInfo = {};
+    return GetFileIdentity(first, firstInfo) && GetFileIdentity(second, secondInfo) &&
+           firstInfo.dwVolumeSerialNumber == secondInfo.dwVolumeSerialNumber &&
+           firstInfo.nFileIndexHigh == secondInfo.nFileIndexHigh &&
+           firstInfo.nFileIndexLow == secondInfo.nFileIndexLow;
+}
+
+// Empty, or starting as the tool's own output starts. A file that cannot be
+// read is left to the creation to report.
+bool MayHoldATrace(const std::wstring& path)
+{
+    const CUniqueFileHandle hFile(
+        ::CreateFileW(path.c_str(), GENERIC_READ, dwShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!hFile || ::GetFileType(hFile.Get()) != FILE_TYPE_DISK)
+        return true;
+    char start[sizeof szTraceStart - 1] = {};
+    DWORD cbRead = 0;
+    if (!::ReadFile(hFile.Get(), start, sizeof start, &cbRead, nullptr))
+        return true;
+    return cbRead == 0 || (cbRead == sizeof start && std::memcmp(start, szTraceStart, cbRead) == 0);
+}
+} // namespace
+
+OutputTarget CheckOutputTarget(const std::wstring& path, const std::wstring& commandLine)
+{
+    const std::wstring program = FindProgramFile(ProgramNameOf(commandLine.c_str()));
+    if (!program.empty() && IsSameFile(path, program))
+        return OutputTarget::IsTheProgram;
+    return MayHoldATrace(path) ? OutputTarget::Replaceable : OutputTarget::NotATrace;
+}
+
+DWORD CTraceOutputFile::Create(const std::wstring& path)
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_dwResult = m_file.Create(path);
+    m_fOpen = m_dwResult == ERROR_SUCCESS;
+    return m_dwResult;
+}
+
+void CTraceOutputFile::Write(const std::string& text)
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    if (m_fOpen)
+        m_file.Write(text);
+}
+
+DWORD CTraceOutputFile::Close()
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    if (m_fOpen)
+        m_dwResult = m_file.Commit();
+    m_fOpen = false;
+    return m_dwResult;
 }
