@@ -7,8 +7,11 @@
 #include "CoreFile.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
+#include "ITask.h"
+#include "WideText.h"
 
-#include <cstdio>
+#include <shlwapi.h>
+
 #include <string>
 
 namespace
@@ -19,7 +22,7 @@ const int nRunFaulty = 2;
 
 struct CTally
 {
-    REGSAM samView = 0; // where the launcher finds the classes
+    CRegistryView view; // where the launcher finds the classes
     long cCreatable = 0;
     long cSkipped = 0;
 };
@@ -33,14 +36,20 @@ CText DescribeStatus(HRESULT hr)
     strText.Trim();
     strText.TrimRight(".");
     CText strStatus;
-    FormatText(strStatus, "%s (0x%08lX)", strText.GetString(), static_cast<unsigned long>(hr));
+    FormatText(strStatus, "%s (0x%08lX)", Utf8FromAnsi(strText.GetString()).c_str(),
+               static_cast<unsigned long>(hr));
     return strStatus;
 }
 
 int RunEnds(const char* pszWhy, int nExitCode = nRunFaulty)
 {
-    std::printf("result: the launcher ends its run in an error (exit code 4): %s\n", pszWhy);
+    Print(stdout, "result: the launcher ends its run in an error (exit code 4): %s\n", pszWhy);
     return nExitCode;
+}
+
+std::string ElementName(const CXMLElement& element)
+{
+    return Utf8FromAnsi(element.GetNodeName("?").GetString());
 }
 
 CText NodeTypeName(const CXMLNodeList& list, long iChild)
@@ -50,105 +59,149 @@ CText NodeTypeName(const CXMLNodeList& list, long iChild)
     if (FAILED(list.pif()->get_item(iChild, pifNode.AcceptHere())) || !pifNode ||
         FAILED(pifNode.pif()->get_nodeTypeString(strType.AcceptHere())))
         return CText("?");
-    return TextFromWide(strType, strType.Length());
+    return TextFromWide(strType, strType.Length(), CP_UTF8);
+}
+
+// The launcher's own step for a registered class whose file is there: create
+// it in process for ITask, and skip it with the same reason as its explained
+// run when that fails. False when the answer ends the run.
+bool ReportCreation(const CLSID& clsid, const std::string& strServer, CTally& tally)
+{
+    if (!tally.view.fOwn)
+    {
+        // A DLL of the other bitness does not load here.
+        Print(stdout,
+              "registered in-process: %s (the file exists; not created: this tool's bitness is "
+              "not the launcher's)\n",
+              strServer.c_str());
+        ++tally.cCreatable;
+        return true;
+    }
+    CInterfacePtr<ITask> pifTask;
+    const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
+                                          reinterpret_cast<void**>(pifTask.AcceptHere()));
+    if (hr == S_OK && pifTask)
+    {
+        Print(stdout, "registered in-process: %s (the file exists)\n", strServer.c_str());
+        ++tally.cCreatable;
+        return true;
+    }
+    if (hr == S_OK)
+    {
+        Print(stdout, "registered in-process: %s: created without an interface\n",
+              strServer.c_str());
+        return false;
+    }
+    Print(stdout, "registered in-process: %s: %s (0x%08X): skipped\n", strServer.c_str(),
+          hr == REGDB_E_CLASSNOTREG ? "not registered"
+          : hr == E_NOINTERFACE     ? "no ITask interface"
+                                    : "cannot be created",
+          static_cast<unsigned>(hr));
+    ++tally.cSkipped;
+    return true;
 }
 
 // One task as the launcher takes it: parse the CLSID, then create it, which
-// needs an in-process server whose file is there.
-void ReportTask(long iChild, const CXMLElement& task, CTally& tally)
+// needs an in-process server whose file is there. Why the run ends there, or
+// empty.
+CText ReportTask(long iChild, const CXMLElement& task, CTally& tally)
 {
     const CText strClsid = task.GetAttribute("CLSID", "");
-    std::printf("  %ld: <%s> CLSID \"%s\": ", iChild, task.GetNodeName("?").GetString(),
-                strClsid.GetString());
+    Print(stdout, "  %ld: <%s> CLSID \"%s\": ", iChild, ElementName(task).c_str(),
+          Utf8FromAnsi(strClsid.GetString()).c_str());
     CLSID clsid = {};
     if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
     {
-        std::printf("not a CLSID: skipped\n");
+        Print(stdout, "not a CLSID: skipped\n");
         ++tally.cSkipped;
-        return;
+        return CText();
     }
-    const CServerLookup server = FindInprocServer(clsid, tally.samView);
+    const CServerLookup server = FindInprocServer(clsid, tally.view.samView);
+    const std::string strServer = TextFrom(server.strPath, CP_UTF8);
     switch (server.state)
     {
     case ServerState::NotRegistered:
-        std::printf("not registered as an in-process server: skipped\n");
-        ++tally.cSkipped;
-        return;
+        Print(stdout, "not registered as an in-process server: skipped\n");
+        break;
     case ServerState::Missing:
-        std::printf("registered in-process: %s, which does not exist: skipped\n",
-                    server.strPath.GetString());
-        ++tally.cSkipped;
-        return;
+        Print(stdout, "registered in-process: %s, which does not exist: skipped\n",
+              strServer.c_str());
+        break;
     case ServerState::Present:
-        std::printf("registered in-process: %s (the file exists)\n", server.strPath.GetString());
-        ++tally.cCreatable;
-        return;
+    {
+        if (ReportCreation(clsid, strServer, tally))
+            return CText();
+        CText strWhy;
+        FormatText(strWhy, "child %ld was created without an ITask interface", iChild);
+        return strWhy;
     }
+    }
+    ++tally.cSkipped;
+    return CText();
 }
 
-// Child i as the launcher takes it; false when it ends the run, as any node
-// that is not an element does.
-bool ReportChild(const CXMLNodeList& list, long iChild, CTally& tally)
+// Child i as the launcher takes it: why it ends the run, as any node that is
+// not an element does, or empty.
+CText ReportChild(const CXMLNodeList& list, long iChild, CTally& tally)
 {
     try
     {
-        ReportTask(iChild, list.GetItem(iChild), tally);
-        return true;
+        return ReportTask(iChild, list.GetItem(iChild), tally);
     }
     catch (const CCoreError&)
     {
-        std::printf("  %ld: %s node, not an element\n", iChild,
-                    NodeTypeName(list, iChild).GetString());
-        return false;
+        Print(stdout, "  %ld: %s node, not an element\n", iChild,
+              NodeTypeName(list, iChild).GetString());
+        CText strWhy;
+        FormatText(strWhy, "child %ld is not an element", iChild);
+        return strWhy;
     }
 }
 
-int CheckLoaded(const CXMLDoc& Doc, REGSAM samView, bool fStrict)
+int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, bool fStrict)
 {
     const CXMLElement Node = Doc.GetDocumentElement();
     if (!Node)
     {
-        std::printf("document element: none\n");
+        Print(stdout, "document element: none\n");
         return RunEnds("the file does not parse");
     }
-    std::printf("document element: <%s>\n", Node.GetNodeName("?").GetString());
+    Print(stdout, "document element: <%s>\n", ElementName(Node).c_str());
 
     const CXMLElement Run = Node.SelectSingleElement("Run");
     if (!Run)
     {
-        std::printf("\"Run\": missing\n");
+        Print(stdout, "\"Run\": missing\n");
         return RunEnds("no \"Run\" element");
     }
     const CXMLNodeList list = Run.GetChildNodes();
     const long cChildren = list.GetLength();
-    std::printf("\"Run\": %ld child node(s)\n", cChildren);
+    Print(stdout, "\"Run\": %ld child node(s)\n", cChildren);
 
     CTally tally;
-    tally.samView = samView;
+    tally.view = view;
     for (long iChild = 0; iChild < cChildren; ++iChild)
     {
-        if (!ReportChild(list, iChild, tally))
-        {
-            CText strWhy;
-            FormatText(strWhy, "child %ld is not an element", iChild);
+        const CText strWhy = ReportChild(list, iChild, tally);
+        if (!strWhy.IsEmpty())
             return RunEnds(strWhy);
-        }
     }
     if (cChildren == 0)
-        std::printf("result: no task to run; the run ends normally\n");
+        Print(stdout, "result: no task to run; the run ends normally\n");
     else
-        std::printf("result: the run goes through the list: %ld of %ld task(s) can be created, "
-                    "%ld skipped\n",
-                    tally.cCreatable, cChildren, tally.cSkipped);
+        Print(stdout,
+              "result: the run goes through the list: %ld of %ld task(s) can be created, "
+              "%ld skipped\n",
+              tally.cCreatable, cChildren, tally.cSkipped);
     return fStrict && tally.cSkipped > 0 ? nRunFaulty : nRunGoesThrough;
 }
 
 // The form of the file as the launcher's loader will see it; false when the
 // file cannot be read, which the launcher would not survive either.
-bool ReportForm(const char* pszPath, int& nExitCode)
+bool ReportForm(const std::wstring& strPath, int& nExitCode)
 {
     CSharedReadFile file;
-    HRESULT hr = file.Open(pszPath);
+    HRESULT hr = file.Open(strPath.c_str());
     const ULONGLONG cbFile = hr == S_OK ? file.GetSize() : 0;
     std::string strData(static_cast<size_t>(cbFile), '\0');
     if (hr == S_OK && cbFile > 0)
@@ -163,39 +216,41 @@ bool ReportForm(const char* pszPath, int& nExitCode)
         nExitCode = RunEnds("the file is empty");
         return false;
     }
-    const std::string strReadAs = FileNameOf(pszPath);
-    std::printf("form: %s\n",
-                DescribeForm(FindScrambledName(strData, strReadAs), strReadAs).c_str());
+    const std::string strReadAs = FileNameOf(TextFrom(strPath, CP_UTF8));
+    Print(stdout, "form: %s\n",
+          Utf8FromAnsi(DescribeForm(FindScrambledName(strData, strReadAs), strReadAs)).c_str());
     return true;
 }
+
 // The launcher that reads a configuration is the one in its folder.
-CText LauncherBeside(const char* pszPath)
+std::wstring LauncherBeside(const std::wstring& strPath)
 {
-    const std::string strPath = pszPath;
-    const std::string strFolder = strPath.substr(0, strPath.size() - FileNameOf(strPath).size());
-    return CText((strFolder + "Ostrelin.exe").c_str());
+    const size_t cchFolder =
+        static_cast<size_t>(::PathFindFileNameW(strPath.c_str()) - strPath.c_str());
+    return strPath.substr(0, cchFolder) + L"Ostrelin.exe";
 }
 } // namespace
 
-int RunCheck(const char* pszPath, bool fStrict, const char* pszLauncher)
+int RunCheck(const std::wstring& strPath, bool fStrict, const std::wstring& strLauncher)
 {
     const CComApartment apartment;
     if (FAILED(apartment.Status()))
     {
-        std::fprintf(stderr, "ostrelin-config: COM cannot start: %s\n",
-                     DescribeStatus(apartment.Status()).GetString());
+        Print(stderr, "ostrelin-config: COM cannot start: %s\n",
+              DescribeStatus(apartment.Status()).GetString());
         return nFileError;
     }
-    std::printf("configuration: %s\n", pszPath);
+    Print(stdout, "configuration: %s\n", TextFrom(strPath, CP_UTF8).c_str());
     const CRegistryView view =
-        FindRegistryView(pszLauncher ? CText(pszLauncher) : LauncherBeside(pszPath));
-    std::printf("registry view: %s\n", view.strDescription.GetString());
+        FindRegistryView(strLauncher.empty() ? LauncherBeside(strPath) : strLauncher);
+    Print(stdout, "registry view: %s\n", view.strDescription.c_str());
     int nExitCode = nRunGoesThrough;
-    if (!ReportForm(pszPath, nExitCode))
+    if (!ReportForm(strPath, nExitCode))
         return nExitCode;
     try
     {
-        return CheckLoaded(CXMLDoc::FromURL(pszPath), view.samView, fStrict);
+        return CheckLoaded(CXMLDoc::FromURL(CWideText(strPath.c_str(), strPath.size())), view,
+                           fStrict);
     }
     catch (const CCoreError& error)
     {

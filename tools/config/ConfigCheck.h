@@ -4,6 +4,8 @@
 // a task would be skipped.
 #pragma once
 
+#include <string>
+
 // The classes are looked for in the registry view of the launcher at
-// pszLauncher, by default the Ostrelin.exe beside the configuration.
-int RunCheck(const char* pszPath, bool fStrict, const char* pszLauncher = nullptr);
+// strLauncher, by default the Ostrelin.exe beside the configuration.
+int RunCheck(const std::wstring& strPath, bool fStrict, const std::wstring& strLauncher = L"");

@@ -1,65 +1,68 @@
 #include "ConfigServer.h"
 
-#include "CoreBSTR.h"
 #include "CoreHandle.h"
+#include "WideText.h"
 
-#include <cwchar>
+#include <vector>
 
 namespace
 {
-bool ReadServerPath(const CLSID& clsid, REGSAM samView, CText& strServer)
+bool ReadServerPath(const CLSID& clsid, REGSAM samView, std::wstring& strServer)
 {
     wchar_t wszClsid[40] = {};
     ::StringFromGUID2(clsid, wszClsid, 40);
-    CText strKey("CLSID\\");
-    strKey += TextFromWide(wszClsid, static_cast<int>(std::wcslen(wszClsid)));
-    strKey += "\\InprocServer32";
+    const std::wstring strKey = std::wstring(L"CLSID\\") + wszClsid + L"\\InprocServer32";
     CUniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, strKey, 0, KEY_QUERY_VALUE | samView,
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, strKey.c_str(), 0, KEY_QUERY_VALUE | samView,
                         key.AcceptHere()) != ERROR_SUCCESS)
         return false;
-    char szServer[MAX_PATH * 2] = {};
-    DWORD cbServer = sizeof szServer - 1;
+    wchar_t wszServer[MAX_PATH * 2] = {};
+    DWORD cbServer = sizeof wszServer - sizeof(wchar_t);
     DWORD dwType = 0;
-    if (::RegQueryValueExA(key.Get(), nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szServer),
+    if (::RegQueryValueExW(key.Get(), nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(wszServer),
                            &cbServer) != ERROR_SUCCESS ||
         (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
         return false;
-    char szExpanded[MAX_PATH * 2] = {};
-    const DWORD cch = ::ExpandEnvironmentStringsA(szServer, szExpanded, sizeof szExpanded);
-    strServer = cch > 0 && cch <= sizeof szExpanded ? szExpanded : szServer;
-    strServer.Trim();
-    return !strServer.IsEmpty();
+    std::vector<wchar_t> expanded(MAX_PATH * 2);
+    const DWORD cch = ::ExpandEnvironmentStringsW(wszServer, expanded.data(),
+                                                  static_cast<DWORD>(expanded.size()));
+    strServer = cch > 0 && cch <= expanded.size() ? expanded.data() : wszServer;
+    const size_t iFirst = strServer.find_first_not_of(L" \t\r\n");
+    strServer.erase(0, iFirst == std::wstring::npos ? strServer.size() : iFirst);
+    strServer.erase(strServer.find_last_not_of(L" \t\r\n") + 1);
+    return !strServer.empty();
 }
 
 // A name without a folder is looked for the way the system loads a DLL.
-bool ServerFileExists(const CText& strPath)
+bool ServerFileExists(const std::wstring& strPath)
 {
-    if (strPath.Find("\\") < 0 && strPath.Find("/") < 0)
+    if (strPath.find_first_of(L"\\/") == std::wstring::npos)
     {
-        char szFound[MAX_PATH] = {};
-        return ::SearchPathA(nullptr, strPath, nullptr, MAX_PATH, szFound, nullptr) > 0;
+        wchar_t wszFound[MAX_PATH] = {};
+        return ::SearchPathW(nullptr, strPath.c_str(), nullptr, MAX_PATH, wszFound, nullptr) > 0;
     }
-    const DWORD dwAttributes = ::GetFileAttributesA(strPath);
+    const DWORD dwAttributes = ::GetFileAttributesW(strPath.c_str());
     return dwAttributes != INVALID_FILE_ATTRIBUTES &&
            (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 } // namespace
 
-CRegistryView FindRegistryView(const CText& strLauncher)
+CRegistryView FindRegistryView(const std::wstring& strLauncher)
 {
     // The system's own reading of a program's headers; no launcher there
     // means this tool's own bitness.
     DWORD dwType = 0;
-    const bool fLauncher = ::GetBinaryTypeA(strLauncher, &dwType) &&
+    const bool fLauncher = ::GetBinaryTypeW(strLauncher.c_str(), &dwType) &&
                            (dwType == SCS_32BIT_BINARY || dwType == SCS_64BIT_BINARY);
-    const bool f64 = fLauncher ? dwType == SCS_64BIT_BINARY : sizeof(void*) == 8;
+    const bool fOwn64 = sizeof(void*) == 8;
+    const bool f64 = fLauncher ? dwType == SCS_64BIT_BINARY : fOwn64;
     CRegistryView view;
     view.samView = f64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    view.fOwn = f64 == fOwn64;
     view.strDescription = f64 ? "64-bit" : "32-bit";
     view.strDescription +=
         fLauncher ? ", that of the launcher " : ", this tool's own (no launcher at ";
-    view.strDescription += strLauncher;
+    view.strDescription += TextFrom(strLauncher, CP_UTF8);
     if (!fLauncher)
         view.strDescription += ")";
     return view;
@@ -70,6 +73,8 @@ CServerLookup FindInprocServer(const CLSID& clsid, REGSAM samView)
     CServerLookup lookup;
     if (!ReadServerPath(clsid, samView, lookup.strPath))
         return lookup;
-    lookup.state = ServerFileExists(lookup.strPath) ? ServerState::Present : ServerState::Missing;
+    lookup.state = ServerState::Present;
+    if (!ServerFileExists(lookup.strPath))
+        lookup.state = ServerState::Missing;
     return lookup;
 }

@@ -6,6 +6,10 @@
 #ifdef OSTRELIN_CONFIG_CHECK
 #include "ConfigCheck.h"
 #include "ConfigWhere.h"
+#endif
+#ifdef _WIN32
+#include "CommandLine.h"
+#include "WideText.h"
 
 #include <windows.h>
 #endif
@@ -121,16 +125,17 @@ int PrintCommandHelp(const CCommand& command)
 
 int UsageError(const std::string& strProblem)
 {
-    std::fprintf(stderr, "ostrelin-config: %s\n\n", strProblem.c_str());
+    Print(stderr, "ostrelin-config: %s\n\n", strProblem.c_str());
     PrintUsage(stderr);
     return ExitFailure;
 }
 
-bool ParseArguments(int argc, char** argv, CArguments& args)
+bool ParseArguments(const std::vector<std::string>& argv, CArguments& args)
 {
-    for (int i = 2; i < argc; ++i)
+    const size_t argc = argv.size();
+    for (size_t i = 2; i < argc; ++i)
     {
-        const std::string strArg = argv[i];
+        const std::string& strArg = argv[i];
         if (strArg == "--help" || strArg == "-h")
             args.fHelp = true;
         else if (strArg == "--strict")
@@ -148,12 +153,13 @@ bool ParseArguments(int argc, char** argv, CArguments& args)
     return true;
 }
 
-// The name a file is read under: the one given, or its own, or the
-// launcher's for standard input and output.
+// The name a file is read under, in the ANSI code page as the launcher
+// compares it: the one given, or its own, or the launcher's for standard
+// input and output.
 std::string ReadAsName(const CArguments& args, const std::string& strPath)
 {
     if (args.fNameGiven)
-        return args.strName;
+        return AnsiFromUtf8(args.strName);
     const std::string strName = strPath == "-" ? std::string() : FileNameOf(strPath);
     return strName.empty() ? pszDefaultName : strName;
 }
@@ -170,13 +176,13 @@ int Scramble(const CArguments& args)
     const std::string strScrambledFor = FindScrambledName(strXML, strName);
     if (!strScrambledFor.empty())
     {
-        std::fprintf(stderr, "ostrelin-config: %s is already scrambled for \"%s\"\n",
-                     args.files[0].c_str(), strScrambledFor.c_str());
+        Print(stderr, "ostrelin-config: %s is already scrambled for \"%s\"\n",
+              args.files[0].c_str(), Utf8FromAnsi(strScrambledFor).c_str());
         return ExitRejected;
     }
     if (!WriteWholeFile(args.files[1], ScrambleConfig(strXML, strName)))
         return ExitFailure;
-    std::fprintf(stderr, "scrambled for the file name \"%s\"\n", strName.c_str());
+    Print(stderr, "scrambled for the file name \"%s\"\n", Utf8FromAnsi(strName).c_str());
     return ExitSuccess;
 }
 
@@ -202,15 +208,16 @@ int Unscramble(const CArguments& args)
     std::string strName;
     if (!ReadPlain(args, args.files[0], strXML, strName))
         return ExitFailure;
-    if (strName.empty() || (args.fNameGiven && !IsSameScrambleName(strName, args.strName)))
+    if (strName.empty() ||
+        (args.fNameGiven && !IsSameScrambleName(strName, AnsiFromUtf8(args.strName))))
     {
-        std::fprintf(stderr, "ostrelin-config: %s is %s\n", args.files[0].c_str(),
-                     DescribeForm(strName, ReadAsName(args, args.files[0])).c_str());
+        Print(stderr, "ostrelin-config: %s is %s\n", args.files[0].c_str(),
+              Utf8FromAnsi(DescribeForm(strName, ReadAsName(args, args.files[0]))).c_str());
         return ExitRejected;
     }
     if (!WriteWholeFile(args.files[1], strXML))
         return ExitFailure;
-    std::fprintf(stderr, "unscrambled; it was scrambled for \"%s\"\n", strName.c_str());
+    Print(stderr, "unscrambled; it was scrambled for \"%s\"\n", Utf8FromAnsi(strName).c_str());
     return ExitSuccess;
 }
 
@@ -222,7 +229,8 @@ int Show(const CArguments& args)
     std::string strName;
     if (!ReadPlain(args, args.files[0], strXML, strName))
         return ExitFailure;
-    std::fprintf(stderr, "%s\n", DescribeForm(strName, ReadAsName(args, args.files[0])).c_str());
+    Print(stderr, "%s\n",
+          Utf8FromAnsi(DescribeForm(strName, ReadAsName(args, args.files[0]))).c_str());
     return WriteWholeFile("-", strXML) ? ExitSuccess : ExitFailure;
 }
 
@@ -231,45 +239,34 @@ int Check(const CArguments& args)
 {
     if (args.files.size() != 1 || args.fNameGiven)
         return UsageError("check needs one <file> and no --name");
-    return RunCheck(args.files[0].c_str(), args.fStrict);
-}
-
-bool IsBlank(char ch)
-{
-    return ch == ' ' || ch == '\t';
+    return RunCheck(WideFrom(args.files[0], CP_UTF8), args.fStrict);
 }
 
 // The raw text after the first cArguments arguments of a command line.
-const char* SkipArguments(const char* psz, int cArguments)
+const wchar_t* SkipArguments(const wchar_t* psz, size_t cArguments)
 {
-    for (int i = 0; i < cArguments; ++i)
+    for (size_t i = 0; i < cArguments; ++i)
     {
-        while (IsBlank(*psz))
-            ++psz;
-        for (bool fQuoted = false; *psz != '\0' && (fQuoted || !IsBlank(*psz)); ++psz)
-        {
-            if (*psz == '"')
-                fQuoted = !fQuoted;
-        }
+        psz = SkipBlanks(psz);
+        NextArgument(psz);
     }
-    while (IsBlank(*psz))
-        ++psz;
-    return psz;
+    return SkipBlanks(psz);
 }
 
 // where takes the launcher's command line as typed, so it reads the raw one.
-int Where(int argc, char** argv)
+int Where(const std::vector<std::string>& argv)
 {
-    const int iLauncher = argc > 2 && std::strcmp(argv[2], "--strict") == 0 ? 3 : 2;
-    if (argc <= iLauncher)
+    const size_t iLauncher = argv.size() > 2 && argv[2] == "--strict" ? 3 : 2;
+    if (argv.size() <= iLauncher)
         return UsageError("where needs the launcher's path");
-    return RunWhere(argv[iLauncher], SkipArguments(::GetCommandLineA(), iLauncher), iLauncher == 3);
+    return RunWhere(WideFrom(argv[iLauncher], CP_UTF8),
+                    SkipArguments(::GetCommandLineW(), iLauncher), iLauncher == 3);
 }
 #endif
-} // namespace
 
-int main(int argc, char** argv)
+int Run(const std::vector<std::string>& argv)
 {
+    const size_t argc = argv.size();
     if (argc < 2)
         return UsageError("no command");
     const std::string strCommand = argv[1];
@@ -286,14 +283,13 @@ int main(int argc, char** argv)
         if (command.pfnRun == nullptr)
         {
 #ifdef OSTRELIN_CONFIG_CHECK
-            if (argc > 2 &&
-                (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0))
+            if (argc > 2 && (argv[2] == "--help" || argv[2] == "-h"))
                 return PrintCommandHelp(command);
-            return Where(argc, argv);
+            return Where(argv);
 #endif
         }
         CArguments args;
-        if (!ParseArguments(argc, argv, args))
+        if (!ParseArguments(argv, args))
             return UsageError("--name needs a non-empty NAME, once");
         if (args.fHelp)
             return PrintCommandHelp(command);
@@ -302,4 +298,21 @@ int main(int argc, char** argv)
     return UsageError(strCommand == "check" || strCommand == "where"
                           ? strCommand + " needs the Windows build"
                           : "unknown command: " + strCommand);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+#ifdef _WIN32
+    // Wide, so that paths whose letters the ANSI code page lacks are taken
+    // as typed; UTF-8 from here on.
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> arguments;
+    for (const std::wstring& strArgument : GetWideArguments())
+        arguments.push_back(TextFrom(strArgument, CP_UTF8));
+    return Run(arguments);
+#else
+    return Run(std::vector<std::string>(argv, argv + argc));
+#endif
 }

@@ -1,45 +1,50 @@
 #include "ConfigWhere.h"
 
 #include "ConfigCheck.h"
+#include "ConfigFiles.h"
 #include "LaunchPaths.h"
+#include "WideText.h"
 
 #include <windows.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace
 {
 // What GetModuleFileName gives the launcher: its path made full.
-CText FullPath(const char* pszPath)
+std::wstring FullPath(const std::wstring& strPath)
 {
-    std::vector<char> buffer(MAX_PATH);
-    DWORD cch =
-        ::GetFullPathNameA(pszPath, static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (cch >= buffer.size())
-    {
-        buffer.resize(cch);
-        cch = ::GetFullPathNameA(pszPath, cch, buffer.data(), nullptr);
-    }
-    return cch > 0 && cch < buffer.size() ? CText(buffer.data(), static_cast<int>(cch))
-                                          : CText(pszPath);
+    const DWORD cch = ::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr);
+    std::vector<wchar_t> buffer(cch + 1);
+    const DWORD cchFull =
+        cch == 0 ? 0 : ::GetFullPathNameW(strPath.c_str(), cch + 1, buffer.data(), nullptr);
+    return cchFull > 0 && cchFull <= cch ? std::wstring(buffer.data(), cchFull) : strPath;
+}
+
+std::string Utf8(const CWideText& strText)
+{
+    return TextFrom(std::wstring(strText.c_str(), strText.size()), CP_UTF8);
 }
 } // namespace
 
-int RunWhere(const char* pszLauncher, const char* pszCommandLine, bool fStrict)
+int RunWhere(const std::wstring& strLauncher, const wchar_t* pszCommandLine, bool fStrict)
 {
-    const CText strModulePath = FullPath(pszLauncher);
-    const bool fExists = ::GetFileAttributesA(strModulePath) != INVALID_FILE_ATTRIBUTES;
-    std::printf("launcher: %s%s\n", strModulePath.GetString(), fExists ? "" : " (no such file)");
-    std::printf("command line: %s\n", pszCommandLine);
+    const std::wstring strModulePath = FullPath(strLauncher);
+    const bool fExists = ::GetFileAttributesW(strModulePath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    Print(stdout, "launcher: %s%s\n", TextFrom(strModulePath, CP_UTF8).c_str(),
+          fExists ? "" : " (no such file)");
+    Print(stdout, "command line: %s\n", TextFrom(pszCommandLine, CP_UTF8).c_str());
 
-    // The launcher's own steps, in its order.
-    const CText strKey = MakeInstanceKey(pszCommandLine);
-    const CText strRootValue = FindCommandLineArgument(pszCommandLine, "%ResourceRoot%");
-    if (strRootValue.IsEmpty())
-        std::printf("%%ResourceRoot%%: none, so the root is the folder above the launcher's\n");
+    // The launcher's own steps, in its order: the key from the narrow command
+    // line, the root and the configuration from the wide one.
+    const CText strKey = MakeInstanceKey(TextFrom(pszCommandLine, CP_ACP).c_str());
+    const CWideText strRootValue = FindCommandLineArgument(pszCommandLine, L"%ResourceRoot%");
+    if (strRootValue.empty())
+        Print(stdout, "%%ResourceRoot%%: none, so the root is the folder above the launcher's\n");
     else
-        std::printf("%%ResourceRoot%%: %s\n", strRootValue.GetString());
-    std::printf("instance key: %s\n", strKey.GetString());
-    return RunCheck(ResolveConfigPathFrom(strRootValue, strModulePath), fStrict, strModulePath);
+        Print(stdout, "%%ResourceRoot%%: %s\n", Utf8(strRootValue).c_str());
+    Print(stdout, "instance key: %s\n", Utf8FromAnsi(strKey.GetString()).c_str());
+    const CWideText strConfig =
+        ResolveConfigPathFrom(strRootValue, CWideText(strModulePath.c_str(), strModulePath.size()));
+    return RunCheck(std::wstring(strConfig.c_str(), strConfig.size()), fStrict, strModulePath);
 }

@@ -3,6 +3,8 @@
 // check of that configuration. Returns the tool's exit code, as check does.
 #pragma once
 
-// pszLauncher: the launcher's path as its command line names it;
+#include <string>
+
+// strLauncher: the launcher's path as its command line names it;
 // pszCommandLine: that whole command line, exactly as typed.
-int RunWhere(const char* pszLauncher, const char* pszCommandLine, bool fStrict);
+int RunWhere(const std::wstring& strLauncher, const wchar_t* pszCommandLine, bool fStrict);
