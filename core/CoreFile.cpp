@@ -58,3 +58,15 @@ HRESULT CSharedReadFile::Read(char* pBuffer, DWORD nSize)
         return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
     return S_OK;
 }
+
+bool IsSameFile(HANDLE hFile, const wchar_t* pszPath)
+{
+    const CUniqueFileHandle hOther(::CreateFileW(
+        LongPathForm(pszPath).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION file, other;
+    return hOther && ::GetFileInformationByHandle(hFile, &file) &&
+           ::GetFileInformationByHandle(hOther.Get(), &other) &&
+           file.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           file.nFileIndexHigh == other.nFileIndexHigh && file.nFileIndexLow == other.nFileIndexLow;
+}

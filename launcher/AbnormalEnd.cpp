@@ -3,6 +3,7 @@
 #include "CoreBSTR.h"
 #include "CoreError.h"
 #include "CoreHandle.h"
+#include "CoreModule.h"
 #include "CoreTrace.h"
 #include "CrashDump.h"
 #include "ExplainFile.h"
@@ -11,7 +12,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <exception>
-#include <string>
 
 namespace
 {
@@ -141,8 +141,7 @@ CText NameModuleOffset(const void* pAddress)
                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                               static_cast<const wchar_t*>(pAddress), &hModule))
         return "in no module";
-    std::wstring strPath(32768, L'\0');
-    strPath.resize(::GetModuleFileNameW(hModule, &strPath[0], 32768));
+    const CWideText strPath = GetModuleFilePathW(hModule);
     const size_t iName = strPath.find_last_of(L'\\') + 1; // 0 without a backslash
     CText strName =
         TextFromWide(strPath.c_str() + iName, static_cast<int>(strPath.size() - iName), CP_ACP);

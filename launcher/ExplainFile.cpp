@@ -29,18 +29,6 @@ CRITICAL_SECTION g_csFile; // tasks may write from threads of their own
 const char* g_pszCopied = nullptr;
 DWORD g_dwCopiedThread = 0;
 
-bool IsSameFile(HANDLE hFile, const CWideText& strPath)
-{
-    const CUniqueFileHandle hOther(::CreateFileW(LongPathForm(strPath).c_str(), 0, dwShareAll,
-                                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                                 nullptr));
-    BY_HANDLE_FILE_INFORMATION file, other;
-    return hOther && ::GetFileInformationByHandle(hFile, &file) &&
-           ::GetFileInformationByHandle(hOther.Get(), &other) &&
-           file.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
-           file.nFileIndexHigh == other.nFileIndexHigh && file.nFileIndexLow == other.nFileIndexLow;
-}
-
 CWideText GetConfigPath()
 {
     return ResolveConfigPath(GetCommandLineArgument(L"%ResourceRoot%"));
@@ -49,9 +37,9 @@ CWideText GetConfigPath()
 // Why the existing file must take no records, or nullptr.
 const char* FindRefusal(HANDLE hFile)
 {
-    if (IsSameFile(hFile, GetModuleFilePathW()))
+    if (IsSameFile(hFile, GetModuleFilePathW().c_str()))
         return "it is the launcher itself";
-    if (IsSameFile(hFile, GetConfigPath()))
+    if (IsSameFile(hFile, GetConfigPath().c_str()))
         return "it is the launcher's configuration";
     char szStart[sizeof(szRecordForm) - 1];
     DWORD cbRead = 0;
@@ -80,7 +68,7 @@ void RotateIfFull(DWORD cbNext)
     if (!::GetFileSizeEx(g_hFile.Get(), &size) || size.QuadPart == 0 ||
         size.QuadPart + cbNext <= cbExplainFileLimit)
         return;
-    const bool fStillThere = IsSameFile(g_hFile.Get(), g_strPath);
+    const bool fStillThere = IsSameFile(g_hFile.Get(), g_strPath.c_str());
     g_hFile.Close();
     // A file that cannot be moved takes no more: it never grows without bound.
     if (!fStillThere ||
@@ -171,7 +159,7 @@ void StartExplainFile(const wchar_t* pszPath)
     if (!hFile)
         return;
     // A configuration that is missing must not appear as an empty explain file.
-    if (fNew && IsSameFile(hFile.Get(), GetConfigPath()))
+    if (fNew && IsSameFile(hFile.Get(), GetConfigPath().c_str()))
     {
         hFile.Close();
         ::DeleteFileW(pszPath);

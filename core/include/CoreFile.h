@@ -22,6 +22,10 @@ private:
     CUniqueFileHandle m_hFile;
 };
 
+// True when pszPath names the file that hFile holds, by whatever name: the
+// same volume and file index. False when either cannot be looked at.
+bool IsSameFile(HANDLE hFile, const wchar_t* pszPath);
+
 // The form of strPath that opens whatever its length: unchanged below
 // MAX_PATH, else its full path behind \\?\ (\\?\UNC\ for a share).
 CWideText LongPathForm(const CWideText& strPath);

@@ -2,6 +2,8 @@
 
 #include "TraceArguments.h"
 
+#include "CoreFile.h"
+
 #include <cstring>
 #include <vector>
 
@@ -21,23 +23,13 @@ std::wstring FindProgramFile(const std::wstring& name)
     return cch > 0 && cch < buffer.size() ? std::wstring(buffer.data(), cch) : std::wstring();
 }
 
-// The volume and the file's index: the same file, whatever its name.
-bool GetFileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
-{
-    const CUniqueFileHandle hFile(
-        ::CreateFileW(path.c_str(), 0, dwShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-    return hFile && ::GetFileType(hFile.Get()) == FILE_TYPE_DISK &&
-           ::GetFileInformationByHandle(hFile.Get(), &info);
-}
-
+// The same file, whatever its name; never a device.
 bool IsSameFile(const std::wstring& first, const std::wstring& second)
 {
-    BY_HANDLE_FILE_INFORMATION firstInfo = {};
-    BY_HANDLE_FILE_INFORMATION secondInfo = {};
-    return GetFileIdentity(first, firstInfo) && GetFileIdentity(second, secondInfo) &&
-           firstInfo.dwVolumeSerialNumber == secondInfo.dwVolumeSerialNumber &&
-           firstInfo.nFileIndexHigh == secondInfo.nFileIndexHigh &&
-           firstInfo.nFileIndexLow == secondInfo.nFileIndexLow;
+    const CUniqueFileHandle hFirst(
+        ::CreateFileW(first.c_str(), 0, dwShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    return hFirst && ::GetFileType(hFirst.Get()) == FILE_TYPE_DISK &&
+           ::IsSameFile(hFirst.Get(), second.c_str());
 }
 
 // Empty, or starting as the tool's own output starts. A file that cannot be
