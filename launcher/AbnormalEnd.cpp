@@ -75,8 +75,10 @@ void OnTerminate()
 // crash handler and wait for a user, who is not there at logon.
 LONG g_fCrashing = 0;
 DWORD g_dwReporterThread = 0;
-// Long enough for a minidump; a report that takes longer ends unwritten.
-const DWORD nReportTimeoutMs = 30000;
+// Only against a report that cannot go on (a crash inside the loader, whose
+// lock the report's thread then waits for): a first minidump on a slow or
+// emulated machine takes tens of seconds.
+const DWORD nReportTimeoutMs = 120000;
 // Room for the crash handler on a stack that overflowed.
 const ULONG cbStackGuarantee = 64 * 1024;
 
@@ -152,9 +154,9 @@ CText NameModuleOffset(const void* pAddress)
     return strName + strOffset.GetString();
 }
 
-DWORD WINAPI ReportCrash(void* pParameter)
+// The record, and what pszDump says of the minidump if there is one.
+[[noreturn]] void EndWithCrashRecord(const CCrash& crash, const char* pszDump)
 {
-    const CCrash& crash = *static_cast<const CCrash*>(pParameter);
     const EXCEPTION_RECORD& record = *crash.pException->ExceptionRecord;
     CText strRecord;
     try
@@ -166,10 +168,8 @@ DWORD WINAPI ReportCrash(void* pParameter)
             HexText(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress), 2 * sizeof(void*))
                 .GetString() +
             ", " + NameModuleOffset(record.ExceptionAddress).GetString();
-        if (const wchar_t* pszExplainFile = GetExplainFilePath())
-            strRecord +=
-                CText("; ") +
-                WriteCrashDump(pszExplainFile, crash.pException, crash.dwThreadId).GetString();
+        if (pszDump != nullptr)
+            strRecord += CText("; ") + pszDump;
         strRecord += "\n";
     }
     catch (...)
@@ -177,6 +177,23 @@ DWORD WINAPI ReportCrash(void* pParameter)
         strRecord = "---->\tcrash\n"; // no memory left to say more
     }
     EndAbnormally(strRecord);
+}
+
+DWORD WINAPI ReportCrash(void* pParameter)
+{
+    const CCrash& crash = *static_cast<const CCrash*>(pParameter);
+    const wchar_t* const pszExplainFile = GetExplainFilePath();
+    CText strDump;
+    try
+    {
+        if (pszExplainFile != nullptr)
+            strDump = WriteCrashDump(pszExplainFile, crash.pException, crash.dwThreadId);
+    }
+    catch (...)
+    {
+        strDump = "no minidump: no memory left";
+    }
+    EndWithCrashRecord(crash, pszExplainFile != nullptr ? strDump.GetString() : nullptr);
 }
 
 LONG WINAPI OnCrash(EXCEPTION_POINTERS* pException)
@@ -197,8 +214,9 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* pException)
         ReportCrash(&crash);
     ::ResumeThread(hReporter.Get());
     ::WaitForSingleObject(hReporter.Get(), nReportTimeoutMs);
-    ::TerminateProcess(::GetCurrentProcess(), LauncherResultRunFailed);
-    return EXCEPTION_EXECUTE_HANDLER;
+    // The report did not end the process: the record is not lost with it.
+    EndWithCrashRecord(
+        crash, GetExplainFilePath() != nullptr ? "no minidump: not written within 120 s" : nullptr);
 }
 } // namespace
 
