@@ -8,7 +8,7 @@
 #include "Bench.h"
 #include "BenchSupport.h"
 
-#include "CoreApartment.h"
+#include "ComApartment.h"
 #include "CoreXML.h"
 
 #include <cstdio>

@@ -20,7 +20,7 @@ double TimeFromURL(const std::string& path)
     const LONGLONG nStart = ReadCounter();
     double seconds = 0;
     {
-        const CXMLDoc doc = CXMLDoc::FromURL(CText(path.c_str()));
+        const CXMLDoc doc = CXMLDoc::FromURL(WidePath(path));
         seconds = SecondsSince(nStart);
         if (!doc.GetDocumentElement())
             throw std::runtime_error(path + " did not parse");
@@ -40,7 +40,7 @@ CLoadSteps TimeLoadSteps(const std::string& path)
     LONGLONG nStart = ReadCounter();
     CXMLDoc doc;
     CSharedReadFile file;
-    if (file.Open(path.c_str()) != S_OK)
+    if (file.Open(WidePath(path).c_str()) != S_OK)
         throw std::runtime_error("cannot open " + path);
     const DWORD nSize = static_cast<DWORD>(file.GetSize());
     std::unique_ptr<char[]> buffer(new char[nSize + 1]);
@@ -57,14 +57,15 @@ CLoadSteps TimeLoadSteps(const std::string& path)
     nStart = ReadCounter();
     const ULONG cbXML = static_cast<ULONG>(nSize - iXML);
     CComVariant varXML;
-    if (FAILED(varXML.SetByteArray(buffer.get() + iXML, cbXML)))
+    varXML.SetByteArray(buffer.get() + iXML, cbXML);
+    if (varXML.Get().vt == VT_EMPTY)
         throw std::runtime_error("no byte array for " + path);
     buffer.reset();
     steps.copy = SecondsSince(nStart);
 
     nStart = ReadCounter();
     VARIANT_BOOL fLoaded = VARIANT_FALSE;
-    doc.pif()->load(varXML, &fLoaded);
+    doc.pif()->load(varXML.Get(), &fLoaded);
     steps.parse = SecondsSince(nStart);
     if (!fLoaded)
         throw std::runtime_error(path + " did not parse");

@@ -13,40 +13,27 @@
 
 namespace
 {
-struct CNormalEnd
-{
-};
-
-void ThrowNormalEnd(CGuardHandles& /*handles*/)
-{
-    throw CNormalEnd();
-}
-
 // One whole run of the configuration at path, in seconds.
 double TimeRunTasks(const std::string& path)
 {
-    const CText strPath(path.c_str());
-    CGuardHandles handles;
+    const CWideText strPath = WidePath(path);
+    HANDLE hRegisterMutex = nullptr;
     const LONGLONG nStart = ReadCounter();
     try
     {
-        RunTasks(strPath, handles, ThrowNormalEnd);
-    }
-    catch (const CNormalEnd&)
-    {
-        return SecondsSince(nStart);
+        RunTasks(strPath, &hRegisterMutex);
     }
     catch (const CCoreError&)
     {
         throw std::runtime_error("the run of " + path + " ended in an error");
     }
-    throw std::runtime_error("the run of " + path + " did not end");
+    return SecondsSince(nStart);
 }
 
 double TimeLoad(const std::string& path)
 {
     const LONGLONG nStart = ReadCounter();
-    const CXMLDoc doc = CXMLDoc::FromURL(CText(path.c_str()));
+    const CXMLDoc doc = CXMLDoc::FromURL(WidePath(path));
     const double seconds = SecondsSince(nStart);
     if (!doc.GetDocumentElement())
         throw std::runtime_error(path + " did not parse");
@@ -71,7 +58,7 @@ double TimeCreation(long cCalls)
 // here directly, in seconds; the document is loaded beforehand.
 double TimeDirectCalls(const std::string& path)
 {
-    const CXMLDoc doc = CXMLDoc::FromURL(CText(path.c_str()));
+    const CXMLDoc doc = CXMLDoc::FromURL(WidePath(path));
     const CXMLNodeList tasks = doc.GetDocumentElement().SelectSingleElement("Run").GetChildNodes();
     std::vector<CXMLElement> elements;
     for (long iTask = 0; iTask < tasks.GetLength(); ++iTask)
@@ -94,7 +81,7 @@ double TimeDirectCalls(const std::string& path)
 // Seconds per GetItem call at the list's first and at its last child.
 std::pair<double, double> TimeGetItemAtTheEnds(const std::string& path)
 {
-    const CXMLDoc doc = CXMLDoc::FromURL(CText(path.c_str()));
+    const CXMLDoc doc = CXMLDoc::FromURL(WidePath(path));
     const CXMLNodeList tasks = doc.GetDocumentElement().SelectSingleElement("Run").GetChildNodes();
     const long iLast = tasks.GetLength() - 1;
     const int cCalls = 100;

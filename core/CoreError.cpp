@@ -30,7 +30,7 @@ CText CWin32Error::GetDescription() const
 
 HRESULT CWin32Error::GetHResult() const
 {
-    return HResultFromWin32(m_dwCode);
+    return HRESULT_FROM_WIN32(m_dwCode);
 }
 
 CText CCOMError::GetDescription() const

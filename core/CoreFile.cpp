@@ -1,23 +1,47 @@
 #include "CoreFile.h"
 
-#include "CoreBSTR.h"
 #include "CoreTrace.h"
 
-#include <cstring>
 #include <cwchar>
+
+namespace
+{
+// MAX_PATH first; a longer path (long-path aware systems) grows the buffer.
+const DWORD nLongestPath = 0x8000;
+} // namespace
+
+CWideText FullPathOf(const wchar_t* pszPath)
+{
+    const DWORD cch = ::GetFullPathNameW(pszPath, 0, nullptr, nullptr);
+    CWideText strFull(cch, L'\0');
+    const DWORD cchFull = cch == 0 ? 0 : ::GetFullPathNameW(pszPath, cch, &strFull[0], nullptr);
+    strFull.resize(cchFull < cch ? cchFull : 0); // shrinks: the last error stays
+    return strFull;
+}
+
+CWideText GetModuleFilePathW(HMODULE hModule)
+{
+    CWideText strPath;
+    for (DWORD nSize = MAX_PATH;; nSize *= 2)
+    {
+        strPath.resize(nSize);
+        const DWORD cch = ::GetModuleFileNameW(hModule, &strPath[0], nSize);
+        if (cch < nSize || nSize >= nLongestPath)
+        {
+            strPath.resize(cch < nSize ? cch : nSize); // shrinks: the last error stays
+            return strPath;
+        }
+    }
+}
 
 CWideText LongPathForm(const CWideText& strPath)
 {
     if (strPath.size() < MAX_PATH || std::wcsncmp(strPath.c_str(), L"\\\\?\\", 4) == 0)
         return strPath;
     // The prefix turns off the system's normalising: do it first.
-    const DWORD cch = ::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr);
-    CWideText strFull(cch, L'\0');
-    const DWORD cchFull =
-        cch == 0 ? 0 : ::GetFullPathNameW(strPath.c_str(), cch, &strFull[0], nullptr);
-    if (cchFull == 0 || cchFull >= cch)
+    const CWideText strFull = FullPathOf(strPath.c_str());
+    if (strFull.empty())
         return strPath;
-    strFull.resize(cchFull);
     if (std::wcsncmp(strFull.c_str(), L"\\\\", 2) != 0)
         return L"\\\\?\\" + strFull; // C:\...
     if (strFull[2] == L'?' || strFull[2] == L'.')
@@ -25,14 +49,8 @@ CWideText LongPathForm(const CWideText& strPath)
     return L"\\\\?\\UNC" + strFull.substr(1); // \\server\share\...
 }
 
-HRESULT CSharedReadFile::Open(const char* pszPath)
-{
-    return Open(WideFromText(pszPath, static_cast<int>(std::strlen(pszPath))).c_str());
-}
-
 HRESULT CSharedReadFile::Open(const wchar_t* pszPath)
 {
-    // The slot rather than Attach: the launcher's size is budgeted.
     *m_hFile.AcceptHere() = ::CreateFileW(LongPathForm(pszPath).c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

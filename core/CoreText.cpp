@@ -1,16 +1,17 @@
 #include "CoreText.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 namespace
 {
 // Turns the standard library's allocation failure into the text layer's own.
-template <class F> auto WithAtlMemory(F f) -> decltype(f())
+template <class F> void WithAtlMemory(F f)
 {
     try
     {
-        return f();
+        f();
     }
     catch (const std::bad_alloc&)
     {
@@ -18,21 +19,18 @@ template <class F> auto WithAtlMemory(F f) -> decltype(f())
     }
 }
 
-const char* CheckedArgument(const char* psz)
+void CheckRange(const void* p, int cch)
 {
-    if (psz == nullptr)
+    if (cch < 0 || (p == nullptr && cch > 0))
         AtlThrow(E_INVALIDARG);
-    return psz;
 }
 
-bool IsOneOf(char ch, const char* pszChars)
+// A conversion that answers 0 for non-empty input failed: out of memory as far
+// as the caller can tell apart.
+[[noreturn]] void ThrowConversionFailure()
 {
-    return ch != '\0' && std::strchr(pszChars, ch) != nullptr;
-}
-
-bool IsWhiteSpace(char ch)
-{
-    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
+    const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+    AtlThrow(FAILED(hr) ? hr : E_OUTOFMEMORY);
 }
 } // namespace
 
@@ -43,186 +41,22 @@ void AtlThrow(HRESULT hr)
 
 CText::CText(const char* psz)
 {
-    WithAtlMemory([&] { m_str.assign(CheckedArgument(psz)); });
+    if (psz == nullptr)
+        AtlThrow(E_INVALIDARG);
+    WithAtlMemory([&] { m_str.assign(psz); });
 }
 
 CText::CText(const char* pch, int cch)
 {
-    if (cch < 0 || (pch == nullptr && cch > 0))
-        AtlThrow(E_INVALIDARG);
+    CheckRange(pch, cch);
     WithAtlMemory([&] { m_str.assign(pch, static_cast<size_t>(cch)); });
-}
-
-int CText::CharLength(int iPos) const
-{
-    // A lead byte at the very end stands alone: never step past the text.
-    if (iPos + 1 < GetLength() && ::IsDBCSLeadByte(static_cast<BYTE>(m_str[iPos])))
-        return 2;
-    return 1;
-}
-
-int CText::Find(const char* pszSub, int iStart) const
-{
-    CheckedArgument(pszSub);
-    const size_t cchSub = std::strlen(pszSub);
-    for (int i = 0; i < GetLength(); i += CharLength(i))
-    {
-        if (i < iStart)
-            continue;
-        if (m_str.compare(static_cast<size_t>(i), cchSub, pszSub) == 0)
-            return i;
-    }
-    return -1;
-}
-
-int CText::ReverseFind(char ch) const
-{
-    int iFound = -1;
-    for (int i = 0; i < GetLength(); i += CharLength(i))
-    {
-        if (m_str[i] == ch)
-            iFound = i;
-    }
-    return iFound;
-}
-
-CText CText::Left(int cch) const
-{
-    if (cch < 0)
-        cch = 0;
-    if (cch > GetLength())
-        cch = GetLength();
-    return CText(m_str.data(), cch);
-}
-
-CText CText::Mid(int iFirst, int cch) const
-{
-    if (iFirst < 0)
-        iFirst = 0;
-    if (iFirst > GetLength())
-        iFirst = GetLength();
-    if (cch < 0 || cch > GetLength() - iFirst)
-        cch = GetLength() - iFirst;
-    return CText(m_str.data() + iFirst, cch);
-}
-
-CText& CText::Trim()
-{
-    // White space is single-byte and below any trail byte, so a character that
-    // starts with it is the whole character.
-    int iEnd = 0; // one past the last non-white character
-    int iBegin = -1;
-    for (int i = 0; i < GetLength(); i += CharLength(i))
-    {
-        if (!IsWhiteSpace(m_str[i]))
-        {
-            if (iBegin < 0)
-                iBegin = i;
-            iEnd = i + CharLength(i);
-        }
-    }
-    if (iBegin < 0)
-        m_str.clear();
-    else
-        m_str = m_str.substr(static_cast<size_t>(iBegin), static_cast<size_t>(iEnd - iBegin));
-    return *this;
-}
-
-CText& CText::TrimRight(const char* pszChars)
-{
-    CheckedArgument(pszChars);
-    int iEnd = 0;
-    for (int i = 0; i < GetLength(); i += CharLength(i))
-    {
-        if (CharLength(i) == 2 || !IsOneOf(m_str[i], pszChars))
-            iEnd = i + CharLength(i);
-    }
-    m_str.resize(static_cast<size_t>(iEnd));
-    return *this;
-}
-
-CText& CText::MakeLower()
-{
-    for (int i = 0; i < GetLength(); i += CharLength(i))
-    {
-        // Single-byte characters through the code page's own lower-casing;
-        // double-byte characters, and a lead byte left alone at the end, stay.
-        if (!::IsDBCSLeadByte(static_cast<BYTE>(m_str[i])))
-            ::CharLowerBuffA(&m_str[i], 1);
-    }
-    return *this;
-}
-
-int CText::Replace(char chOld, char chNew)
-{
-    int cReplaced = 0;
-    for (int i = 0; i < GetLength(); i += CharLength(i))
-    {
-        if (CharLength(i) == 1 && m_str[i] == chOld)
-        {
-            m_str[i] = chNew;
-            ++cReplaced;
-        }
-    }
-    return cReplaced;
-}
-
-int CText::Replace(const char* pszOld, const char* pszNew)
-{
-    CheckedArgument(pszOld);
-    CheckedArgument(pszNew);
-    const int cchOld = static_cast<int>(std::strlen(pszOld));
-    if (cchOld == 0)
-        AtlThrow(E_INVALIDARG);
-    int cReplaced = 0;
-    std::string strResult;
-    WithAtlMemory(
-        [&]
-        {
-            for (int i = 0; i < GetLength();)
-            {
-                if (m_str.compare(static_cast<size_t>(i), static_cast<size_t>(cchOld), pszOld) == 0)
-                {
-                    strResult += pszNew;
-                    i += cchOld;
-                    ++cReplaced;
-                }
-                else
-                {
-                    strResult.append(m_str, static_cast<size_t>(i),
-                                     static_cast<size_t>(CharLength(i)));
-                    i += CharLength(i);
-                }
-            }
-        });
-    m_str.swap(strResult);
-    return cReplaced;
-}
-
-int CText::Remove(char ch)
-{
-    int cRemoved = 0;
-    std::string strResult;
-    WithAtlMemory(
-        [&]
-        {
-            strResult.reserve(m_str.size());
-            for (int i = 0; i < GetLength(); i += CharLength(i))
-            {
-                if (CharLength(i) == 1 && m_str[i] == ch)
-                    ++cRemoved;
-                else
-                    strResult.append(m_str, static_cast<size_t>(i),
-                                     static_cast<size_t>(CharLength(i)));
-            }
-        });
-    m_str.swap(strResult);
-    return cRemoved;
 }
 
 CText& CText::operator+=(const char* psz)
 {
-    WithAtlMemory([&] { m_str.append(CheckedArgument(psz)); });
+    if (psz == nullptr)
+        AtlThrow(E_INVALIDARG);
+    WithAtlMemory([&] { m_str.append(psz); });
     return *this;
 }
 
@@ -234,15 +68,8 @@ CText& CText::operator+=(char ch)
 
 char* CText::GetBufferSetLength(int cch)
 {
-    if (cch < 0)
-        AtlThrow(E_INVALIDARG);
-    WithAtlMemory(
-        [&]
-        {
-            std::string strNew;
-            strNew.resize(static_cast<size_t>(cch));
-            m_str.swap(strNew);
-        });
+    CheckRange(this, cch);
+    WithAtlMemory([&] { std::string(static_cast<size_t>(cch), '\0').swap(m_str); });
     return &m_str[0];
 }
 
@@ -251,4 +78,57 @@ CText operator+(const CText& a, const char* b)
     CText strResult(a);
     strResult += b;
     return strResult;
+}
+
+CText TextFromWide(const wchar_t* pwch, int cwch, UINT uCodePage, DWORD dwFlags)
+{
+    CheckRange(pwch, cwch);
+    CText strText;
+    if (cwch == 0)
+        return strText;
+    const int cch =
+        ::WideCharToMultiByte(uCodePage, dwFlags, pwch, cwch, nullptr, 0, nullptr, nullptr);
+    if (cch == 0)
+        ThrowConversionFailure();
+    char* pch = strText.GetBufferSetLength(cch);
+    if (::WideCharToMultiByte(uCodePage, dwFlags, pwch, cwch, pch, cch, nullptr, nullptr) != cch)
+        ThrowConversionFailure();
+    return strText;
+}
+
+CWideText WideFromText(const char* pch, int cch, UINT uCodePage)
+{
+    CheckRange(pch, cch);
+    const int cwch = cch == 0 ? 0 : ::MultiByteToWideChar(uCodePage, 0, pch, cch, nullptr, 0);
+    if (cch > 0 && cwch == 0)
+        ThrowConversionFailure();
+    CWideText str;
+    WithAtlMemory([&] { str.resize(static_cast<size_t>(cwch)); });
+    if (cwch > 0 && ::MultiByteToWideChar(uCodePage, 0, pch, cch, &str[0], cwch) != cwch)
+        ThrowConversionFailure();
+    return str;
+}
+
+void FormatTextV(CText& strTarget, const char* pszFormat, va_list args)
+{
+    if (pszFormat == nullptr)
+        AtlThrow(E_INVALIDARG);
+    va_list argsMeasure;
+    va_copy(argsMeasure, args);
+    const int cch = _vscprintf(pszFormat, argsMeasure);
+    va_end(argsMeasure);
+    if (cch < 0)
+        AtlThrow(E_INVALIDARG);
+    char* pszBuffer = strTarget.GetBufferSetLength(cch);
+    // The runtime library's own formatter, as _vscprintf measured (see
+    // CMakeLists.txt on the launcher's size).
+    _vsnprintf(pszBuffer, static_cast<size_t>(cch) + 1, pszFormat, args);
+}
+
+void FormatText(CText& strTarget, const char* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    FormatTextV(strTarget, pszFormat, args);
+    va_end(args);
 }

@@ -7,6 +7,7 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <new>
 
@@ -47,23 +48,6 @@ CXMLNodeList CXMLElement::GetChildNodes() const
 }
 // clang-format on
 
-namespace
-{
-CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath, bool* pfScrambled);
-} // namespace
-
-CXMLDoc CXMLDoc::FromURL(const CText& strPath)
-{
-    return LoadFile(WideFromText(strPath, strPath.GetLength()), strPath, nullptr);
-}
-
-CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
-{
-    return LoadFile(strPath,
-                    TextFromWide(strPath.c_str(), static_cast<int>(strPath.size()), CP_ACP),
-                    pfScrambled);
-}
-
 void CXMLDoc::TraceParseError(const CText& strPath) const
 {
     long nLine = 0;
@@ -78,8 +62,10 @@ void CXMLDoc::TraceParseError(const CText& strPath) const
         if (pifError->get_reason(strWide.AcceptHere()) == S_OK && strWide.Length() > 0)
         {
             // The parser ends its reason with a line break of its own.
-            strReason = TextFromWide(strWide, strWide.Length(), CP_ACP);
-            strReason.TrimRight(" \t\r\n");
+            int cwch = strWide.Length();
+            while (cwch > 0 && std::wcschr(L" \t\r\n", strWide.Get()[cwch - 1]) != nullptr)
+                --cwch;
+            strReason = TextFromWide(strWide.Get(), cwch, CP_ACP);
         }
     }
     CText strProblem;
@@ -88,10 +74,10 @@ void CXMLDoc::TraceParseError(const CText& strPath) const
     TraceText(strProblem);
 }
 
-namespace
+CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
 {
-CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath, bool* pfScrambled)
-{
+    const CText strShownPath =
+        TextFromWide(strPath.c_str(), static_cast<int>(strPath.size()), CP_ACP);
     CXMLDoc docXML;
 
     CSharedReadFile fileXML;
@@ -138,39 +124,29 @@ CXMLDoc LoadFile(const CWideText& strPath, const CText& strShownPath, bool* pfSc
     // caller meets that as an empty root element. The file stays open until
     // the load is done.
     VARIANT_BOOL fLoaded = VARIANT_FALSE;
-    docXML.pif()->load(varXML, &fLoaded);
+    docXML.pif()->load(varXML.Get(), &fLoaded);
     return docXML;
 }
-} // namespace
 
-HRESULT CXMLElement::DoGetAttribute(CComVariant& varValue, const char* pszName) const
+CText CXMLElement::GetAttribute(const char* pszName, const char* pszDefault, bool* pfFound) const
 {
     if (!*this)
         CHECK_HRESULT(E_POINTER);
-    if (pszName == nullptr)
-        return E_FAIL;
-    HRESULT hRes = S_OK;
+    CText strValue;
+    bool fFound = false;
     try
     {
-        // Passed in as a null string, as it always was.
         CComVariant varAttribute;
-        varAttribute.SetBSTR(CComBSTR());
-        hRes = pif()->getAttribute(CComBSTR(pszName), &varAttribute);
-        if (hRes == S_OK && varAttribute.GetType() == VT_BSTR)
+        // Read as absent unless it is a string: S_FALSE, a DOM failure, no name.
+        fFound = pszName != nullptr &&
+                 pif()->getAttribute(CComBSTR(pszName), varAttribute.AcceptHere()) == S_OK &&
+                 varAttribute.Get().vt == VT_BSTR;
+        if (fFound)
         {
-            // What reaches the caller has passed through the ANSI code page:
-            // characters it lacks become its default character, and a base
-            // letter with a combining accent becomes the precomposed letter.
+            // A base letter with a combining accent becomes the precomposed one.
             const BSTR strWide = varAttribute.GetBSTR();
-            const CText strNarrow = TextFromWide(strWide, static_cast<int>(::SysStringLen(strWide)),
-                                                 CP_ACP, WC_COMPOSITECHECK);
-            CComBSTR strBack(strNarrow.GetString(), strNarrow.GetLength());
-            const CComVariant varBack(strBack);
-            varValue.Copy(&varBack);
-        }
-        else if (hRes == S_OK)
-        {
-            hRes = DISP_E_TYPEMISMATCH; // not a string: read as unreadable
+            strValue = TextFromWide(strWide, static_cast<int>(::SysStringLen(strWide)), CP_ACP,
+                                    WC_COMPOSITECHECK);
         }
     }
     catch (...)
@@ -178,22 +154,9 @@ HRESULT CXMLElement::DoGetAttribute(CComVariant& varValue, const char* pszName) 
         CText strFailure;
         FormatText(strFailure, "DoGetAttribute() failed: %s", pszName);
         TraceText(strFailure);
-        // Read as absent, so that callers fall back to their default.
-        return E_OUTOFMEMORY;
+        fFound = false; // the caller falls back to its default
     }
-    return hRes;
-}
-
-CComVariant CXMLElement::GetAttribute(const char* pszName, const VARIANT& varDefault,
-                                      bool* pfFound) const
-{
-    CComVariant varValue;
-    const bool fFound = DoGetAttribute(varValue, pszName) == S_OK;
     if (pfFound != nullptr)
         *pfFound = fFound;
-    if (fFound)
-        return varValue;
-    CComVariant varResult;
-    varResult.Copy(&varDefault);
-    return varResult;
+    return fFound ? strValue : CText(pszDefault);
 }

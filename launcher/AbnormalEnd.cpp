@@ -1,9 +1,9 @@
 #include "AbnormalEnd.h"
 
-#include "CoreBSTR.h"
+#include "CoreText.h"
 #include "CoreError.h"
 #include "CoreHandle.h"
-#include "CoreModule.h"
+#include "CoreFile.h"
 #include "CoreTrace.h"
 #include "CrashDump.h"
 #include "ExplainFile.h"

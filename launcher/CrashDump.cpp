@@ -1,12 +1,10 @@
 #include "CrashDump.h"
 
-#include "CoreBSTR.h"
+#include "CoreText.h"
 #include "CoreHandle.h"
 #include "CoreTrace.h"
 
 #include <dbghelp.h>
-
-#include <string>
 
 namespace
 {
@@ -22,9 +20,11 @@ CText Narrow(const CWideText& str)
 
 CText Failure(const char* pszStep)
 {
-    CText strWhy = GetSystemMessage(::GetLastError());
-    strWhy.TrimRight("\r\n");
-    return CText("no minidump: ") + pszStep + ": " + strWhy.GetString();
+    const CText strWhy = GetSystemMessage(::GetLastError());
+    int cchWhy = strWhy.GetLength();
+    while (cchWhy > 0 && (strWhy[cchWhy - 1] == '\r' || strWhy[cchWhy - 1] == '\n'))
+        --cchWhy;
+    return CText("no minidump: ") + pszStep + ": " + CText(strWhy, cchWhy).GetString();
 }
 
 // From the system folder only: a dbghelp.dll beside a task is not the system's.
@@ -51,8 +51,9 @@ CText WriteCrashDump(const wchar_t* pszExplainFile, EXCEPTION_POINTERS* pExcepti
         return Failure("dbghelp.dll");
     // Written whole under a name of this process's own, then put in place.
     const CWideText strDump = CWideText(pszExplainFile) + L".dmp";
-    const CWideText strPartial =
-        strDump + L"." + std::to_wstring(::GetCurrentProcessId()).c_str() + L".tmp";
+    CText strProcess;
+    FormatText(strProcess, ".%lu.tmp", ::GetCurrentProcessId());
+    const CWideText strPartial = strDump + WideFromText(strProcess, strProcess.GetLength()).c_str();
     CUniqueFileHandle hFile(::CreateFileW(strPartial.c_str(), GENERIC_WRITE, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!hFile)

@@ -1,9 +1,8 @@
 #include "ExplainFile.h"
 
-#include "CoreBSTR.h"
+#include "CoreText.h"
 #include "CoreFile.h"
 #include "CoreHandle.h"
-#include "CoreModule.h"
 #include "CoreTrace.h"
 #include "Explain.h"
 #include "LaunchPaths.h"

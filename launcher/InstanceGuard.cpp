@@ -1,8 +1,6 @@
 #include "InstanceGuard.h"
 
-#include "CoreHandle.h"
 #include "Explain.h"
-#include "LaunchPaths.h"
 
 #include <utility>
 
@@ -23,11 +21,6 @@ const char szUpdateMessage[] = "You are receiving some updates to the casino.  P
 const DWORD nUpdateProbeTimeout = 1000;
 const DWORD nInstanceWaitWithRoot = 30000;
 const DWORD nInstanceWaitWithoutRoot = 0;
-
-void ShowMessage(const char* pszText)
-{
-    ::MessageBoxA(nullptr, pszText, szCaption, MB_OK);
-}
 
 void ExplainProbe(DWORD dwProbe)
 {
@@ -52,61 +45,63 @@ void ExplainInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs)
     else
         Explain("guard: instance key \"%s\" taken (waited %lu ms)", strKey.GetString(), nWaitedMs);
 }
-} // namespace
 
-void CGuardHandles::CloseAll()
-{
-    // A task may have closed the register mutex and left NULL in its slot.
-    for (HANDLE* phMutex : {&hRegisterMutex, &hExclusiveMutex, &hInstanceMutex})
-        CUniqueHandle(std::exchange(*phMutex, nullptr)).Close();
-}
-
-GuardResult TakeInstanceGuard(CGuardHandles& handles, CWideText& strRootValue)
+// The guard's steps; pszMessage: what to show once the mutexes are closed.
+LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, bool fRootGiven,
+                           const char*& pszMessage)
 {
     // Both fixed mutexes exist before either is tested.
-    handles.hRegisterMutex = ::CreateMutexA(nullptr, FALSE, szRegisterMutexName);
+    handles.hRegisterMutex.Attach(::CreateMutexA(nullptr, FALSE, szRegisterMutexName));
     const DWORD dwRegisterError = ::GetLastError();
-    handles.hExclusiveMutex = ::CreateMutexA(nullptr, FALSE, szExclusiveMutexName);
-    if (handles.hRegisterMutex == nullptr || handles.hExclusiveMutex == nullptr)
+    handles.hExclusiveMutex.Attach(::CreateMutexA(nullptr, FALSE, szExclusiveMutexName));
+    if (!handles.hRegisterMutex || !handles.hExclusiveMutex)
     {
-        const bool fRegister = handles.hRegisterMutex == nullptr;
+        const bool fRegister = !handles.hRegisterMutex;
         Explain("guard: \"%s\" could not be created (LastError %lu)",
                 fRegister ? szRegisterMutexName : szExclusiveMutexName,
                 fRegister ? dwRegisterError : ::GetLastError());
-        handles.CloseAll();
-        ShowMessage(szLoadingError);
-        return GuardFixedMutexFailed;
+        pszMessage = szLoadingError;
+        return LauncherResultGuardFailed;
     }
 
     // An owner of the exclusive mutex is installing an update.
-    const DWORD dwProbe = ::WaitForSingleObject(handles.hExclusiveMutex, nUpdateProbeTimeout);
+    const DWORD dwProbe = ::WaitForSingleObject(handles.hExclusiveMutex.Get(), nUpdateProbeTimeout);
     ExplainProbe(dwProbe);
     if (dwProbe == WAIT_TIMEOUT)
     {
-        handles.CloseAll();
-        ShowMessage(szUpdateMessage);
-        return GuardUpdating;
+        pszMessage = szUpdateMessage;
+        return LauncherResultUpdating;
     }
-    ::ReleaseMutex(handles.hExclusiveMutex);
+    ::ReleaseMutex(handles.hExclusiveMutex.Get());
 
-    const CText strInstanceKey = MakeInstanceKey(::GetCommandLineA());
     // Not tested: without it the wait fails and the run goes unguarded.
-    handles.hInstanceMutex = ::CreateMutexA(nullptr, FALSE, strInstanceKey);
-    if (handles.hInstanceMutex == nullptr)
+    handles.hInstanceMutex.Attach(::CreateMutexA(nullptr, FALSE, strInstanceKey));
+    if (!handles.hInstanceMutex)
         Explain("guard: instance mutex \"%s\" could not be created (LastError %lu): runs unguarded",
                 strInstanceKey.GetString(), ::GetLastError());
-    strRootValue = GetCommandLineArgument(L"%ResourceRoot%");
 
     // Owned from here to the end of the main thread; never released explicitly.
-    const DWORD nWait = strRootValue.empty() ? nInstanceWaitWithoutRoot : nInstanceWaitWithRoot;
+    const DWORD nWait = fRootGiven ? nInstanceWaitWithRoot : nInstanceWaitWithoutRoot;
     const DWORD nWaitStart = ::GetTickCount();
-    const DWORD dwWait = ::WaitForSingleObject(handles.hInstanceMutex, nWait);
-    if (handles.hInstanceMutex != nullptr)
+    const DWORD dwWait = ::WaitForSingleObject(handles.hInstanceMutex.Get(), nWait);
+    if (handles.hInstanceMutex)
         ExplainInstanceWait(strInstanceKey, dwWait, ::GetTickCount() - nWaitStart);
-    if (dwWait == WAIT_TIMEOUT)
+    return dwWait == WAIT_TIMEOUT ? LauncherResultAlreadyRunning : LauncherResultProceed;
+}
+} // namespace
+
+LauncherResult TakeInstanceGuard(CGuardHandles& handles, const CText& strInstanceKey,
+                                 bool fRootGiven)
+{
+    const char* pszMessage = nullptr;
+    LauncherResult eResult;
     {
-        handles.CloseAll();
-        return GuardAlreadyRunning;
+        CGuardHandles taken; // closed here, in their order, unless handed over
+        eResult = TakeMutexes(taken, strInstanceKey, fRootGiven, pszMessage);
+        if (eResult == LauncherResultProceed)
+            handles = std::move(taken);
     }
-    return GuardProceed;
+    if (pszMessage != nullptr)
+        ::MessageBoxA(nullptr, pszMessage, szCaption, MB_OK);
+    return eResult;
 }

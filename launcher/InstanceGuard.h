@@ -1,37 +1,26 @@
 // Coordination with other copies and with the updater through named mutexes.
 #pragma once
 
+#include "CoreHandle.h"
 #include "CoreText.h"
+#include "LauncherMain.h"
 
-// The guard's three handles. The updater and older copies rely on the order in
-// which they are closed: register, exclusive, instance; NULL is skipped.
+// The guard's three mutexes. The updater and older copies rely on the order in
+// which they are closed: register, exclusive, instance; so they are declared
+// in the reverse order.
 struct CGuardHandles
 {
-    HANDLE hRegisterMutex = nullptr; // its address is lent to every task
-    HANDLE hExclusiveMutex = nullptr;
-    HANDLE hInstanceMutex = nullptr;
-
-    CGuardHandles() = default;
-    CGuardHandles(const CGuardHandles&) = delete;
-    CGuardHandles& operator=(const CGuardHandles&) = delete;
-    ~CGuardHandles() { CloseAll(); }
-
-    void CloseAll();
+    CUniqueHandle hInstanceMutex;
+    CUniqueHandle hExclusiveMutex;
+    CUniqueHandle hRegisterMutex; // its slot is lent to every task, which may close it
 };
 
-// How the guard ended; the values are the launcher's exit codes.
-enum GuardResult
-{
-    GuardProceed = 0,
-    GuardFixedMutexFailed = 1, // "Error during casino loading." was shown
-    GuardUpdating = 2,         // the update message was shown
-    GuardAlreadyRunning = 3,   // another copy of this installation runs
-};
-
-// Takes the guard. GuardProceed with the three handles open and strRootValue
-// holding %ResourceRoot% (read from the wide command line); otherwise every
-// handle is closed and the message, if any, shown.
-GuardResult TakeInstanceGuard(CGuardHandles& handles, CWideText& strRootValue);
+// Takes the guard for the installation of strInstanceKey; an instance held
+// elsewhere is waited for only when the command line names %ResourceRoot%.
+// LauncherResultProceed with the mutexes open; otherwise the message, if any,
+// was shown, and what handles hold is for the caller to close.
+LauncherResult TakeInstanceGuard(CGuardHandles& handles, const CText& strInstanceKey,
+                                 bool fRootGiven);
 
 extern const char szRegisterMutexName[];
 extern const char szExclusiveMutexName[];

@@ -1,21 +1,31 @@
 #include "LaunchPaths.h"
 
-#include "CoreModule.h"
-#include "CoreTrace.h"
+#include "CoreFile.h"
 
+#include <cstring>
 #include <cwchar>
 
 namespace
 {
-const char szConfigSuffix[] = "\\bin\\Config.xml";
-const char szParentStep[] = "/../";
-const wchar_t wszConfigSuffix[] = L"\\bin\\Config.xml";
-const wchar_t wszParentStep[] = L"/../";
+const wchar_t szConfigSuffix[] = L"\\bin\\Config.xml";
+const wchar_t szParentStep[] = L"/../";
 
 // CreateMutexA takes names of up to MAX_PATH characters.
 const int cchLongestKey = MAX_PATH;
 const int cchKeyHash = 16;
 const int cchKeyTail = cchLongestKey - cchKeyHash - 1;
+
+// Byte length of the character at iPos of the cch bytes at pch: 2 for a lead
+// byte of the ANSI code page with a byte after it, else 1.
+int CharLength(const char* pch, int cch, int iPos)
+{
+    return iPos + 1 < cch && ::IsDBCSLeadByte(static_cast<BYTE>(pch[iPos])) ? 2 : 1;
+}
+
+bool IsWhiteSpace(char ch)
+{
+    return ch != '\0' && std::strchr(" \t\n\v\f\r", ch) != nullptr;
+}
 
 // The hash of the whole key, '_', and as many of its last characters as fit,
 // starting on a character boundary. Keeps the key's rules: no capital, no
@@ -30,22 +40,17 @@ CText ShortenInstanceKey(const CText& strKey)
     }
     int iTail = 0;
     while (strKey.GetLength() - iTail > cchKeyTail)
-        iTail += strKey.CharLength(iTail);
+        iTail += CharLength(strKey, strKey.GetLength(), iTail);
     if (iTail < strKey.GetLength() && strKey[iTail] == '_')
         ++iTail;
 
     CText strShort;
     FormatText(strShort, "%08lx%08lx_", static_cast<unsigned long>(nHash >> 32),
                static_cast<unsigned long>(nHash & 0xFFFFFFFFu));
-    strShort += strKey.Mid(iTail, -1);
+    strShort += strKey.GetString() + iTail;
     return strShort;
 }
 } // namespace
-
-CText GetCommandLineArgument(const char* pszName)
-{
-    return FindCommandLineArgument(::GetCommandLineA(), pszName);
-}
 
 CWideText GetCommandLineArgument(const wchar_t* pszName)
 {
@@ -75,95 +80,89 @@ CWideText FindCommandLineArgument(const wchar_t* pszCommandLine, const wchar_t* 
     return CWideText();
 }
 
-CText FindCommandLineArgument(const char* pszCommandLine, const char* pszName)
-{
-    const CText strLine(pszCommandLine);
-    // The name with the blank before it, found as whole characters: the second
-    // byte of a double-byte character is never that blank.
-    const CText strBlankName = CText(" ") + pszName;
-    const int cchBlankName = strBlankName.GetLength();
-    for (int iBlank = strLine.Find(strBlankName); iBlank >= 0;
-         iBlank = strLine.Find(strBlankName, iBlank + 1))
-    {
-        const int iEquals = iBlank + cchBlankName;
-        if (iEquals >= strLine.GetLength() || strLine[iEquals] != '=')
-            continue;
-
-        int iValue = iEquals + 1;
-        char chClose = ' ';
-        if (iValue < strLine.GetLength() && (strLine[iValue] == '"' || strLine[iValue] == '\''))
-            chClose = strLine[iValue++];
-
-        const char szClose[] = {chClose, '\0'};
-        const int iClose = strLine.Find(szClose, iValue);
-        if (iClose >= 0)
-            return strLine.Mid(iValue, iClose - iValue);
-        return chClose == ' ' ? strLine.Mid(iValue, -1) : CText();
-    }
-    return CText();
-}
-
+// The rules in their order, each by whole characters of the ANSI code page, so
+// that the trail byte of a double-byte character never matches '\\' or '_'.
 CText MakeInstanceKey(const char* pszCommandLine)
 {
-    CText strKey(pszCommandLine);
+    const char* const pch = pszCommandLine;
+    int cch = static_cast<int>(std::strlen(pch));
 
-    const int iMarker = strKey.Find(".exe");
-    if (iMarker > 0)
+    // 1. The program's folder: the text before the first ".exe" (unless that
+    // starts the line), cut at its last '\' or '/' (unless that starts it).
+    for (int i = 0; i < cch; i += CharLength(pch, cch, i))
     {
-        strKey = strKey.Left(iMarker);
-        const int iBackslash = strKey.ReverseFind('\\');
-        const int iSlash = strKey.ReverseFind('/');
-        const int iSeparator = iBackslash > iSlash ? iBackslash : iSlash;
-        if (iSeparator > 0)
-            strKey = strKey.Left(iSeparator);
+        if (std::strncmp(pch + i, ".exe", 4) != 0)
+            continue;
+        if (i > 0)
+        {
+            int iSeparator = 0;
+            for (int j = 0; j < i; j += CharLength(pch, i, j))
+                iSeparator = pch[j] == '\\' || pch[j] == '/' ? j : iSeparator;
+            cch = iSeparator > 0 ? iSeparator : i;
+        }
+        break;
     }
 
-    strKey.Trim();
-    strKey.MakeLower();
-    for (char ch : {'\\', '/', '.', ' ', '%'})
-        strKey.Replace(ch, '_');
-    strKey.Remove('"');
-    strKey.TrimRight("_");
-    while (strKey.Replace("__", "_") > 0)
+    // 2. No white space at either end.
+    int iBegin = cch;
+    int iEnd = 0;
+    for (int i = 0; i < cch; i += CharLength(pch, cch, i))
     {
+        if (IsWhiteSpace(pch[i]))
+            continue;
+        iBegin = iBegin < i ? iBegin : i;
+        iEnd = i + CharLength(pch, cch, i);
     }
+
+    // 3. Lower case; '\', '/', '.', ' ' and '%' become '_'; '"' goes; a run of
+    // '_' becomes one, and none ends the key.
+    CText strKey;
+    bool fUnderscoreLast = false;
+    for (int i = iBegin; i < iEnd; i += CharLength(pch, iEnd, i))
+    {
+        if (CharLength(pch, iEnd, i) == 2)
+        {
+            strKey += CText(pch + i, 2).GetString();
+            fUnderscoreLast = false;
+            continue;
+        }
+        char ch = pch[i];
+        if (std::strchr("\\/. %", ch) != nullptr)
+            ch = '_';
+        else if (!::IsDBCSLeadByte(static_cast<BYTE>(ch))) // a lead byte alone at the end stays
+            ::CharLowerBuffA(&ch, 1);
+        if (ch == '"' || (ch == '_' && fUnderscoreLast))
+            continue;
+        strKey += ch;
+        fUnderscoreLast = ch == '_';
+    }
+    if (fUnderscoreLast)
+        strKey = CText(strKey, strKey.GetLength() - 1);
+
     // Measured as the name the system gets: characters, not bytes.
     const int cwchKey = ::MultiByteToWideChar(CP_ACP, 0, strKey, strKey.GetLength(), nullptr, 0);
     return cwchKey > cchLongestKey ? ShortenInstanceKey(strKey) : strKey;
 }
 
-CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath)
+CWideText ResolveConfigPath(const CWideText& strRootValue)
 {
-    if (strRootValue.IsEmpty())
-    {
-        // The file name gives way to a step up from the executable's directory.
-        // A path without a backslash names a file in the current directory.
-        const int iBackslash = strModulePath.ReverseFind('\\');
-        strRootValue = iBackslash >= 0 ? strModulePath.Left(iBackslash) : CText(".");
-        strRootValue += szParentStep;
-    }
-    strRootValue += szConfigSuffix;
-    return strRootValue;
-}
-
-CWideText ResolveConfigPath(CWideText strRootValue)
-{
-    if (strRootValue.empty())
-        return ResolveConfigPathFrom(strRootValue, GetModuleFilePathW());
-    return ResolveConfigPathFrom(strRootValue, CWideText());
+    return ResolveConfigPathFrom(strRootValue,
+                                 strRootValue.empty() ? GetModuleFilePathW() : CWideText());
 }
 
 CWideText ResolveConfigPathFrom(CWideText strRootValue, const CWideText& strModulePath)
 {
     if (strRootValue.empty())
     {
+        // The file name gives way to a step up from the executable's directory.
+        // A path without a backslash names a file in the current directory.
         const wchar_t* const pszBackslash = std::wcsrchr(strModulePath.c_str(), L'\\');
         strRootValue = pszBackslash != nullptr
                            ? CWideText(strModulePath.c_str(),
                                        static_cast<size_t>(pszBackslash - strModulePath.c_str()))
                            : CWideText(L".");
-        strRootValue += wszParentStep;
+        strRootValue += szParentStep;
     }
-    strRootValue += wszConfigSuffix;
+    strRootValue += szConfigSuffix;
     return strRootValue;
 }

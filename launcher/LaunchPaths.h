@@ -4,11 +4,9 @@
 
 #include "CoreText.h"
 
-// The value of argument pszName on the process command line, or empty.
-CText GetCommandLineArgument(const char* pszName);
-CText FindCommandLineArgument(const char* pszCommandLine, const char* pszName);
-// The same rules on the wide command line, which also spells folders that the
-// ANSI code page lacks letters for.
+// The value of argument pszName (" name=value", the value bare up to the next
+// blank, or in double or single quotes) on the wide process command line, or
+// empty.
 CWideText GetCommandLineArgument(const wchar_t* pszName);
 CWideText FindCommandLineArgument(const wchar_t* pszCommandLine, const wchar_t* pszName);
 
@@ -19,8 +17,7 @@ CWideText FindCommandLineArgument(const wchar_t* pszCommandLine, const wchar_t* 
 CText MakeInstanceKey(const char* pszCommandLine);
 
 // strRootValue followed by "\bin\Config.xml"; an empty root stands for the
-// directory above the executable's own. The launcher opens the file through
-// the wide form; the narrow one is what ostrelin-config shows.
-CText ResolveConfigPathFrom(CText strRootValue, const CText& strModulePath);
-CWideText ResolveConfigPath(CWideText strRootValue);
+// directory above the executable's own (strModulePath; ResolveConfigPath
+// takes the running one's).
+CWideText ResolveConfigPath(const CWideText& strRootValue);
 CWideText ResolveConfigPathFrom(CWideText strRootValue, const CWideText& strModulePath);

@@ -1,4 +1,4 @@
-// The launcher's driver routine and its results (the process exit codes).
+// The launcher's driver routine and its results, the process's exit codes.
 #pragma once
 
 enum LauncherResult
@@ -10,4 +10,7 @@ enum LauncherResult
     LauncherResultRunFailed = 4,      // an error ended the task run
 };
 
+// Reads the command line, takes the instance guard, works out the
+// configuration path and runs its tasks. A normal end leaves the process from
+// here with exit code 0; every other end returns its code.
 int LauncherMain(const char* pszCmdLine, int nShowCmd);

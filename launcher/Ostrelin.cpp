@@ -8,8 +8,8 @@
 
 namespace
 {
-// The COM module of a launcher that serves no classes: its class tables are
-// empty, so starting and stopping it only creates and deletes its lock.
+// The COM module's start and stop, kept from the launcher's first form: it
+// serves no classes, so its lock is all there is to create and delete.
 class CLauncherModule
 {
 public:
@@ -26,7 +26,9 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
 {
     InstallAbnormalEndHandlers();
     StartExplainedRun();
+    // Not examined: a task that needs COM meets the failure itself.
     ::CoInitialize(nullptr);
+    // Joins the main thread to user32 before any task runs, as it always did.
     ::DefWindowProcA(nullptr, 0, 0, 0);
     CLauncherModule module;
     module.Init();

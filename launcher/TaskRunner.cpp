@@ -28,9 +28,7 @@ bool IsSilentCreationFailure(HRESULT hr)
 
 CText ElementName(const CXMLNodeList& taskList, long iChild)
 {
-    CComBSTR strName;
-    taskList.GetItem(iChild)->get_tagName(strName.AcceptHere());
-    return TextFromWide(strName, strName.Length(), CP_ACP);
+    return taskList.GetItem(iChild).GetNodeName("");
 }
 
 void TraceCreationFailure(const CXMLNodeList& taskList, long iChild, const CText& strClsid,
@@ -113,7 +111,7 @@ private:
 bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* phRegisterMutex,
              TaskInstruction& eInstruction)
 {
-    const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "", nullptr);
+    const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "");
     CChildExplanation explanation(taskList, iChild, cChildren, strClsid);
     CLSID clsid;
     const HRESULT hrClsid = ::CLSIDFromString(CComBSTR(strClsid), &clsid);
@@ -127,7 +125,7 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
     {
         CInterfacePtr<ITask> pifTask;
         const HRESULT hrCreate = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
-                                                    reinterpret_cast<void**>(pifTask.AcceptHere()));
+                                                    pifTask.AcceptHereAsVoid());
         if (hrCreate != S_OK)
         {
             if (!IsSilentCreationFailure(hrCreate))
@@ -164,27 +162,12 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
 }
 } // namespace
 
-void EndRunNormally(CGuardHandles& handles)
-{
-    Explain("ends with exit code 0");
-    // Nothing after this runs, not even COM's shutdown.
-    handles.CloseAll();
-    ::ExitProcess(0);
-}
-
-void RunTasks(const CText& strConfigPath, CGuardHandles& handles, NormalEndFunction pfnNormalEnd)
-{
-    RunTasks(WideFromText(strConfigPath, strConfigPath.GetLength()), handles, pfnNormalEnd);
-}
-
-void RunTasks(const CWideText& strConfigPath, CGuardHandles& handles,
-              NormalEndFunction pfnNormalEnd)
+void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex)
 {
     // Traces show the path in the ANSI code page.
     const CText strShownPath =
         TextFromWide(strConfigPath.c_str(), static_cast<int>(strConfigPath.size()), CP_ACP);
-    int nPass = 0;
-    for (;;)
+    for (int nPass = 1;; ++nPass)
     {
         // Cleared on every pass: a reloaded list that runs no task ends the run
         // instead of reloading for ever.
@@ -204,21 +187,16 @@ void RunTasks(const CWideText& strConfigPath, CGuardHandles& handles,
         const CXMLNodeList taskList = GetTaskList(Node);
 
         const long cChildren = taskList.GetLength();
-        ++nPass;
         Explain("pass %d: %s, %s, %ld %s", nPass, strShownPath.GetString(),
                 fScrambled ? "scrambled" : "plain", cChildren,
                 cChildren == 1 ? "child" : "children");
         for (long iChild = 0; iChild < cChildren; ++iChild)
         {
-            if (RunTask(taskList, iChild, cChildren, &handles.hRegisterMutex, eInstruction))
+            if (RunTask(taskList, iChild, cChildren, phRegisterMutex, eInstruction))
                 break;
         }
-
         if (eInstruction != InstructionReload)
-        {
-            pfnNormalEnd(handles);
             return;
-        }
         ::CoFreeUnusedLibraries();
     } // the task list, Node and Doc are released here, in that order
 }

@@ -7,11 +7,14 @@ bool GetTaskAttribute(IXMLDOMElement* pElement, const wchar_t* pszName, std::wst
     strValue.clear();
     if (!pElement || !pszName)
         return false;
-    const CComBSTR strName = CComBSTR::FromWide(pszName, static_cast<UINT>(lstrlenW(pszName)));
+    CComBSTR strName;
+    strName.Attach(::SysAllocString(pszName));
+    if (!strName.Get())
+        return false;
     CComVariant varValue;
     // S_FALSE with VT_NULL: no such attribute.
-    if (pElement->getAttribute(strName, varValue.AcceptHere()) != S_OK ||
-        varValue.GetType() != VT_BSTR)
+    if (pElement->getAttribute(strName.Get(), varValue.AcceptHere()) != S_OK ||
+        varValue.Get().vt != VT_BSTR)
         return false;
     const BSTR strWide = varValue.GetBSTR();
     if (strWide)

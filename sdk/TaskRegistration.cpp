@@ -2,8 +2,8 @@
 // the DLL, which is what regsvr32 calls.
 #include "TaskRegistration.h"
 
+#include "CoreFile.h"
 #include "CoreHandle.h"
-#include "CoreModule.h"
 #include "OstrelinTask.h"
 
 #include <olectl.h>
@@ -23,8 +23,10 @@ std::wstring GetClassKeyPath(const CLSID& clsid)
 
 LONG GetModulePath(std::wstring& strPath)
 {
-    const HMODULE hModule = GetModuleOf(&chModuleAnchor);
-    if (!hModule)
+    HMODULE hModule = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<const wchar_t*>(&chModuleAnchor), &hModule))
         return static_cast<LONG>(GetLastError());
     const CWideText strModulePath = GetModuleFilePathW(hModule);
     strPath.assign(strModulePath.c_str(), strModulePath.size());

@@ -2,12 +2,14 @@
 // tool, a benchmark or a test finds the programs built or installed beside it.
 #pragma once
 
-#include "CoreModule.h"
+#include "CoreFile.h"
 
 #include <string>
 
 inline std::string GetBinFolder()
 {
-    const std::string strPath = GetModuleFilePath().GetString();
+    const CWideText strWide = GetModuleFilePathW();
+    const std::string strPath =
+        TextFromWide(strWide.c_str(), static_cast<int>(strWide.size()), CP_ACP).GetString();
     return strPath.substr(0, strPath.find_last_of('\\') + 1);
 }

@@ -67,8 +67,8 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
     try
     {
         CGuardHandles handles;
-        CWideText strRootValue;
-        TakeInstanceGuard(handles, strRootValue);
+        TakeInstanceGuard(handles, MakeInstanceKey(::GetCommandLineA()),
+                          !GetCommandLineArgument(L"%ResourceRoot%").empty());
         // The launcher's own path: the wide forms.
         const CWideText strConfigPath =
             ResolveConfigPath(WideFromText(config.c_str(), static_cast<int>(config.size())));
@@ -82,7 +82,7 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
         const CXMLNodeList taskList =
             Doc.GetDocumentElement().SelectSingleElement("Run").GetChildNodes();
         Mark("select");
-        const CText strClsid = taskList.GetItem(0).GetAttribute("CLSID", "", nullptr);
+        const CText strClsid = taskList.GetItem(0).GetAttribute("CLSID", "");
         CLSID clsid;
         ::CLSIDFromString(CComBSTR(strClsid), &clsid);
         Mark("clsid");
@@ -92,11 +92,10 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
         Mark("create");
         if (pifTask)
         {
-            pifTask->Init(taskList.GetItem(0).pif(), &handles.hRegisterMutex);
+            pifTask->Init(taskList.GetItem(0).pif(), handles.hRegisterMutex.AddressOf());
             Mark("init");
         }
         WriteLog(log);
-        handles.CloseAll();
     }
     catch (const CCoreError&)
     {

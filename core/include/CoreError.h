@@ -1,9 +1,12 @@
 // The launcher's error family and the check points that raise it.
 #pragma once
 
-#include "CoreText.h"
+#include <windows.h>
 
 #include <type_traits>
+
+// Declared only: a task that includes the check points gets no text type.
+class CText;
 
 // The place of a check point or of a catch site: compile-time constants.
 struct CSourceLocation

@@ -6,24 +6,12 @@
 //     ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
 //                        pifTask.AcceptHereAsVoid());
 //     CInterfacePtr<IXMLDOMElement> pifElement;
-//     pifNode.QueryInterface(&pifElement); // the IID comes from the type
+//     pifNode.QueryInterface(IID_IXMLDOMElement, &pifElement);
+//
+// Read with pif(), the name the trace's check-point expressions show.
 #pragma once
 
 #include <objbase.h>
-
-// The interface identifier of T, for the typed forms: __uuidof where T's
-// declaration carries one (MIDL_INTERFACE under MSVC, __CRT_UUID_DECL under
-// mingw-w64); CORE_INTERFACE_ID names it for an interface that lacks one.
-template <class T> struct CInterfaceId
-{
-    static const IID& Get() { return __uuidof(T); }
-};
-
-#define CORE_INTERFACE_ID(TInterface, iid)                                                         \
-    template <> struct CInterfaceId<TInterface>                                                    \
-    {                                                                                              \
-        static const IID& Get() { return iid; }                                                    \
-    }
 
 // Owns one reference to a COM object, or nothing. Copies share the object
 // (AddRef); a move hands the reference over.
@@ -71,12 +59,6 @@ public:
         const CInterfacePtr keep(*this); // the target may be this very pointer
         return keep.m_pif->QueryInterface(iid, pTarget->AcceptHereAsVoid());
     }
-    // The same for U's own identifier.
-    template <class U> HRESULT QueryInterface(CInterfacePtr<U>* pTarget) const
-    {
-        return QueryInterface(CInterfaceId<U>::Get(), pTarget);
-    }
-
     // Releases what is held and owns pif's reference from now on (no AddRef).
     void Attach(T* pif)
     {

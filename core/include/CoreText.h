@@ -1,8 +1,10 @@
-// Narrow text in the process's active ANSI code page.
+// Narrow text in the process's active ANSI code page, its conversions to and
+// from UTF-16, and printf-style formatting.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdarg>
 #include <string>
 
 // The text layer's own failure (invalid argument, exhausted memory). It lies
@@ -18,9 +20,7 @@ public:
 
 [[noreturn]] void AtlThrow(HRESULT hr);
 
-// Value-semantic narrow string. Every search, replacement and trim steps by
-// whole characters of the active code page, so the trail byte of a double-byte
-// character never matches a single-byte character such as '\\' or '_'.
+// Value-semantic narrow string; a null pointer is an invalid argument.
 class CText
 {
 public:
@@ -33,30 +33,12 @@ public:
     const char* GetString() const { return m_str.c_str(); }
     operator const char*() const { return m_str.c_str(); }
 
-    // Byte position of the first occurrence of pszSub starting on a character
-    // boundary at or after iStart, or -1.
-    int Find(const char* pszSub, int iStart = 0) const;
-    // Byte position of the last character equal to ch, or -1.
-    int ReverseFind(char ch) const;
-    CText Left(int cch) const;
-    CText Mid(int iFirst, int cch) const;
-
-    CText& Trim();
-    CText& TrimRight(const char* pszChars);
-    CText& MakeLower();
-    int Replace(char chOld, char chNew);
-    int Replace(const char* pszOld, const char* pszNew);
-    int Remove(char ch);
-
     CText& operator+=(const char* psz);
     CText& operator+=(char ch);
 
-    // Direct access for formatting: a buffer of at least cchMin characters plus
-    // the terminator, old content discarded; then the final length.
+    // Direct access for formatting: a buffer of cch characters plus the
+    // terminator, old content discarded.
     char* GetBufferSetLength(int cch);
-
-    // Byte length of the character that starts at iPos (1 or 2).
-    int CharLength(int iPos) const;
 
     friend bool operator==(const CText& a, const CText& b) { return a.m_str == b.m_str; }
     friend bool operator!=(const CText& a, const CText& b) { return a.m_str != b.m_str; }
@@ -67,10 +49,21 @@ private:
 
 CText operator+(const CText& a, const char* b);
 
-// UTF-16 text, for paths that the ANSI code page cannot spell. A traits type
-// of its own keeps libstdc++'s prebuilt std::wstring (some 50 KB) out of the
-// launcher: only the members in use are compiled in.
+// UTF-16 text, for paths that the ANSI code page cannot spell. Traits of its
+// own keep libstdc++'s prebuilt std::wstring out of the launcher.
 struct CWideTraits : std::char_traits<wchar_t>
 {
 };
 using CWideText = std::basic_string<wchar_t, CWideTraits>;
+
+// UTF-16 to narrow text in the given code page; characters the code page lacks
+// become its default character.
+CText TextFromWide(const wchar_t* pwch, int cwch, UINT uCodePage = CP_THREAD_ACP,
+                   DWORD dwFlags = 0);
+// Narrow text of the given code page to UTF-16.
+CWideText WideFromText(const char* pch, int cch, UINT uCodePage = CP_ACP);
+
+// Replaces strTarget with the printf-style formatted text: measures first,
+// sizes the target once, formats once.
+void FormatText(CText& strTarget, const char* pszFormat, ...);
+void FormatTextV(CText& strTarget, const char* pszFormat, va_list args);

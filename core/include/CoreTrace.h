@@ -1,14 +1,7 @@
-// Formatting and the debugger-output trace.
+// The debugger-output trace and the system's words for an error code.
 #pragma once
 
 #include "CoreText.h"
-
-#include <cstdarg>
-
-// Replaces strTarget with the printf-style formatted text: measures first,
-// sizes the target once, formats once.
-void FormatText(CText& strTarget, const char* pszFormat, ...);
-void FormatTextV(CText& strTarget, const char* pszFormat, va_list args);
 
 // The system's message text for a Win32 code or an HRESULT, untrimmed; "?" when
 // the system has none.
@@ -19,10 +12,11 @@ CText GetSystemMessage(DWORD dwMessageId);
 bool FormatSystemMessage(DWORD dwMessageId, CText& strText,
                          DWORD dwLanguageId = MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT));
 
-// A Win32 code as an HRESULT: 0 and negative values unchanged, any other code
-// becomes (code & 0xFFFF) | 0x80070000.
-HRESULT HResultFromWin32(DWORD dwCode);
-HRESULT HResultFromLastError();
+// The last error as an HRESULT (HRESULT_FROM_WIN32).
+inline HRESULT HResultFromLastError()
+{
+    return HRESULT_FROM_WIN32(::GetLastError());
+}
 
 // The last error after a failed call, as a failure that never reads as
 // success: hrWithoutCode when the call left no error code (0).

@@ -21,15 +21,6 @@
 
 #include <msxml.h>
 
-// The DOM's interfaces for CInterfacePtr's typed forms: mingw-w64's msxml.h
-// declares no __uuidof for them (MSVC's does; naming them here costs nothing
-// there).
-CORE_INTERFACE_ID(IXMLDOMDocument, IID_IXMLDOMDocument);
-CORE_INTERFACE_ID(IXMLDOMElement, IID_IXMLDOMElement);
-CORE_INTERFACE_ID(IXMLDOMNamedNodeMap, IID_IXMLDOMNamedNodeMap);
-CORE_INTERFACE_ID(IXMLDOMNode, IID_IXMLDOMNode);
-CORE_INTERFACE_ID(IXMLDOMNodeList, IID_IXMLDOMNodeList);
-
 class CXMLNodeList;
 
 // Every operation on an empty element but GetNodeName raises
@@ -48,15 +39,9 @@ public:
     CXMLElement SelectSingleElement(const char* pszXPath) const;
     CXMLNodeList GetChildNodes() const;
 
-    // S_OK with the value passed through the ANSI code page; otherwise the
-    // DOM's answer (S_FALSE: absent), E_FAIL for no name, E_OUTOFMEMORY when
-    // reading failed. varValue is written only on S_OK.
-    HRESULT DoGetAttribute(CComVariant& varValue, const char* pszName) const;
-    // The value, or a copy of the default when DoGetAttribute does not answer
-    // S_OK; *pfFound, when given, tells which.
-    CComVariant GetAttribute(const char* pszName, const VARIANT& varDefault,
-                             bool* pfFound = nullptr) const;
-    // The same as narrow text.
+    // The attribute's value, passed through the ANSI code page (characters it
+    // lacks become its default character); pszDefault when the attribute is
+    // absent or cannot be read. *pfFound, when given, tells which.
     CText GetAttribute(const char* pszName, const char* pszDefault, bool* pfFound = nullptr) const;
 
     // The element's tag name; pszNone for an empty element or when the DOM
@@ -91,7 +76,6 @@ public:
     // not parse gives a document without a root, not an error. Traces and the
     // scrambled form's marker use the path as narrow text, converted with the
     // code page's default character where the wide path has letters it lacks.
-    static CXMLDoc FromURL(const CText& strPath);
     // *pfScrambled, when given, tells which form the file had.
     static CXMLDoc FromURL(const CWideText& strPath, bool* pfScrambled = nullptr);
 
@@ -103,29 +87,16 @@ public:
     CXMLElement GetDocumentElement() const;
 };
 
-inline CText CXMLElement::GetAttribute(const char* pszName, const char* pszDefault,
-                                       bool* pfFound) const
-{
-    const CComVariant varDefault(pszDefault);
-    CComVariant varValue(GetAttribute(pszName, varDefault, pfFound));
-    varValue.ChangeToBSTR();
-    return varValue.ToText();
-}
-
 inline CText CXMLElement::GetNodeName(const char* pszNone) const
 {
     CComBSTR strName;
     if (!*this || FAILED(pif()->get_nodeName(strName.AcceptHere())))
         return CText(pszNone);
-    return TextFromWide(strName, strName.Length());
+    return TextFromWide(strName.Get(), strName.Length(), CP_ACP);
 }
 
 // The trace shows the check points of this header and of CoreXML.cpp with
-// their expression and their line, and the end-to-end tests compare whole
-// records with those of earlier builds. Keep each check point as it stands,
-// and the lines above this comment to their number, so that those of
-// GetLength and GetItem stay on lines 125 to 140. The expressions are printed
-// as written: keep clang-format away from them.
+// their expression as written: keep clang-format away from them.
 // clang-format off
 inline long CXMLNodeList::GetLength() const
 {

@@ -31,7 +31,7 @@
 #pragma once
 
 #include "CoreError.h"
-#include "CoreHResult.h"
+#include "TaskHResult.h"
 #include "CoreInterfacePtr.h"
 #include "ITask.h"
 #include "TaskConfig.h"

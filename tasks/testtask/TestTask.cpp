@@ -4,7 +4,7 @@
 #include "CoreBSTR.h"
 #include "CoreError.h"
 #include "CoreHandle.h"
-#include "CoreScopeExit.h"
+#include "ScopeExit.h"
 #include "OstrelinTask.h"
 #include "TestTaskClsid.h"
 

@@ -97,7 +97,7 @@ std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
     CComVariant varBytes;
     varBytes.SetByteArray(bytes.data(), static_cast<ULONG>(bytes.size()));
     VARIANT_BOOL fLoaded = VARIANT_FALSE;
-    pifDoc->load(varBytes, &fLoaded);
+    pifDoc->load(varBytes.Get(), &fLoaded);
     CInterfacePtr<IXMLDOMParseError> pifError;
     pifDoc->get_parseError(pifError.AcceptHere());
     long nLine = 0, nColumn = 0;
@@ -105,7 +105,7 @@ std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
     pifError->get_line(&nLine);
     pifError->get_linepos(&nColumn);
     pifError->get_reason(strReason.AcceptHere());
-    std::string reason = TextFromWide(strReason, strReason.Length()).GetString();
+    std::string reason = TextFromWide(strReason.Get(), strReason.Length()).GetString();
     reason.erase(reason.find_last_not_of(" \t\r\n") + 1);
     return "---->\tCXMLDoc::FromURL() parse error " + path + "(" + std::to_string(nLine) + "," +
            std::to_string(nColumn) + "): " + reason + "\n";

@@ -6,7 +6,7 @@
 #include "StartProgramClsid.h"
 
 #include "BinFolder.h"
-#include "CoreApartment.h"
+#include "ComApartment.h"
 #include "CoreHandle.h"
 #include "CoreXML.h"
 #include "ITask.h"

@@ -41,13 +41,15 @@ std::string Outcome(const std::function<std::string()>& action)
     return result;
 }
 
+CWideText Wide(const std::string& str)
+{
+    return WideFromText(str.c_str(), static_cast<int>(str.size()));
+}
+
 // The element's name, or "-" for an empty one.
 std::string NameOf(const CXMLElement& element)
 {
-    CComBSTR strName;
-    if (!element || FAILED(element.pif()->get_nodeName(strName.AcceptHere())))
-        return "-";
-    return TextFromWide(strName, strName.Length()).GetString();
+    return element.GetNodeName("-").GetString();
 }
 
 std::string Utf16LeWithBom(const wchar_t* pwsz)
@@ -114,7 +116,7 @@ TEST(Xml, Load)
         return Outcome(
             [&]
             {
-                const CXMLElement root = CXMLDoc::FromURL(path.c_str()).GetDocumentElement();
+                const CXMLElement root = CXMLDoc::FromURL(Wide(path)).GetDocumentElement();
                 return root ? NameOf(root) + " " + root.GetAttribute("V", "").GetString() : "-";
             });
     };
@@ -184,7 +186,7 @@ TEST(Xml, Access)
     ASSERT_EQ(S_OK, apartment.Status());
     ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
     const CScratchFolder folder("ostrelin-");
-    const CXMLDoc doc = CXMLDoc::FromURL(folder.Write("Config.xml", pszConfig).c_str());
+    const CXMLDoc doc = CXMLDoc::FromURL(Wide(folder.Write("Config.xml", pszConfig)));
     const CXMLElement root = doc.GetDocumentElement();
     const CXMLNodeList tasks = root.SelectSingleElement("Run").GetChildNodes();
     const auto select = [&](const char* pszXPath)

@@ -1,7 +1,7 @@
 // What the tests of the configuration layer and its tool share.
 #pragma once
 
-#include "CoreApartment.h"
+#include "ComApartment.h"
 #include "CoreHandle.h"
 #include "CoreXML.h"
 #include "DebugOutputCapture.h"

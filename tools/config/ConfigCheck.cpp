@@ -3,13 +3,14 @@
 #include "ConfigFiles.h"
 #include "ConfigForm.h"
 #include "ConfigServer.h"
-#include "CoreApartment.h"
+#include "ComApartment.h"
 #include "CoreFile.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
 #include "ITask.h"
 #include "WideText.h"
 
+#include <algorithm>
 #include <shlwapi.h>
 
 #include <string>
@@ -30,13 +31,15 @@ struct CTally
 // The system's words for a status and the status itself, on one line.
 CText DescribeStatus(HRESULT hr)
 {
-    CText strText = GetSystemMessage(static_cast<DWORD>(hr));
-    strText.Replace("\r\n", " ");
-    strText.Replace('\n', ' ');
-    strText.Trim();
-    strText.TrimRight(".");
+    std::string strText = GetSystemMessage(static_cast<DWORD>(hr)).GetString();
+    for (size_t i; (i = strText.find("\r\n")) != std::string::npos;)
+        strText.replace(i, 2, " ");
+    std::replace(strText.begin(), strText.end(), '\n', ' ');
+    strText.erase(0, strText.find_first_not_of(" \t\r\v\f"));
+    strText.erase(strText.find_last_not_of(" \t\r\v\f") + 1);
+    strText.erase(strText.find_last_not_of('.') + 1);
     CText strStatus;
-    FormatText(strStatus, "%s (0x%08lX)", Utf8FromAnsi(strText.GetString()).c_str(),
+    FormatText(strStatus, "%s (0x%08lX)", Utf8FromAnsi(strText).c_str(),
                static_cast<unsigned long>(hr));
     return strStatus;
 }
@@ -59,7 +62,7 @@ CText NodeTypeName(const CXMLNodeList& list, long iChild)
     if (FAILED(list.pif()->get_item(iChild, pifNode.AcceptHere())) || !pifNode ||
         FAILED(pifNode.pif()->get_nodeTypeString(strType.AcceptHere())))
         return CText("?");
-    return TextFromWide(strType, strType.Length(), CP_UTF8);
+    return TextFromWide(strType.Get(), strType.Length(), CP_UTF8);
 }
 
 // The launcher's own step for a registered class whose file is there: create

@@ -1,6 +1,7 @@
-#include "CoreHResult.h"
+#include "TaskHResult.h"
 
 #include "CoreError.h"
+#include "CoreText.h"
 
 #include <new>
 
