@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 namespace
 {
@@ -88,31 +89,23 @@ struct CCrash
     DWORD dwThreadId;
 };
 
-CText HexText(ULONG_PTR nValue, int cDigits)
-{
-    CText strHex("0x");
-    for (int i = cDigits - 1; i >= 0; --i)
-        strHex += "0123456789ABCDEF"[(nValue >> (4 * i)) & 0xF];
-    return strHex;
-}
+const int cchAddress = 2 * sizeof(void*); // hex digits of an address
 
 // " (access violation writing 0x00000000)", " (stack overflow)", or nothing.
 CText NameException(const EXCEPTION_RECORD& record)
 {
+    CText strName;
     if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
     {
         const ULONG_PTR nAccess = record.ExceptionInformation[0];
-        return CText(" (access violation ") +
-               (nAccess == 0   ? "reading "
-                : nAccess == 8 ? "executing "
-                               : "writing ") +
-               HexText(record.ExceptionInformation[1], 2 * sizeof(void*)).GetString() + ")";
+        FormatText(strName, " (access violation %s 0x%0*IX)",
+                   nAccess == 0   ? "reading"
+                   : nAccess == 8 ? "executing"
+                                  : "writing",
+                   cchAddress, record.ExceptionInformation[1]);
+        return strName;
     }
-    const struct
-    {
-        DWORD dwCode;
-        const char* pszName;
-    } names[] = {
+    const std::pair<DWORD, const char*> names[] = {
         {EXCEPTION_ACCESS_VIOLATION, "access violation"},
         {EXCEPTION_INT_DIVIDE_BY_ZERO, "integer division by zero"},
         {EXCEPTION_INT_OVERFLOW, "integer overflow"},
@@ -129,10 +122,10 @@ CText NameException(const EXCEPTION_RECORD& record)
     };
     for (const auto& name : names)
     {
-        if (name.dwCode == record.ExceptionCode)
-            return CText(" (") + name.pszName + ")";
+        if (name.first == record.ExceptionCode)
+            FormatText(strName, " (%s)", name.second);
     }
-    return CText();
+    return strName;
 }
 
 // "StartProgram.dll+0x1234", so that support knows which task to blame.
@@ -145,13 +138,14 @@ CText NameModuleOffset(const void* pAddress)
         return "in no module";
     const CWideText strPath = GetModuleFilePathW(hModule);
     const size_t iName = strPath.find_last_of(L'\\') + 1; // 0 without a backslash
-    CText strName =
-        TextFromWide(strPath.c_str() + iName, static_cast<int>(strPath.size() - iName), CP_ACP);
-    CText strOffset;
-    FormatText(strOffset, "+0x%lX",
-               static_cast<unsigned long>(static_cast<const char*>(pAddress) -
-                                          reinterpret_cast<const char*>(hModule)));
-    return strName + strOffset.GetString();
+    CText strName;
+    FormatText(
+        strName, "%s+0x%lX",
+        TextFromWide(strPath.c_str() + iName, static_cast<int>(strPath.size() - iName), CP_ACP)
+            .GetString(),
+        static_cast<unsigned long>(static_cast<const char*>(pAddress) -
+                                   reinterpret_cast<const char*>(hModule)));
+    return strName;
 }
 
 // The record, and what pszDump says of the minidump if there is one.
@@ -161,16 +155,11 @@ CText NameModuleOffset(const void* pAddress)
     CText strRecord;
     try
     {
-        FormatText(strRecord, "---->\tcrash: exception 0x%08lX", record.ExceptionCode);
-        strRecord += NameException(record);
-        strRecord +=
-            CText(" at ") +
-            HexText(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress), 2 * sizeof(void*))
-                .GetString() +
-            ", " + NameModuleOffset(record.ExceptionAddress).GetString();
-        if (pszDump != nullptr)
-            strRecord += CText("; ") + pszDump;
-        strRecord += "\n";
+        FormatText(strRecord, "---->\tcrash: exception 0x%08lX%s at 0x%0*IX, %s%s%s\n",
+                   record.ExceptionCode, NameException(record).GetString(), cchAddress,
+                   reinterpret_cast<ULONG_PTR>(record.ExceptionAddress),
+                   NameModuleOffset(record.ExceptionAddress).GetString(),
+                   pszDump != nullptr ? "; " : "", pszDump != nullptr ? pszDump : "");
     }
     catch (...)
     {

@@ -19,40 +19,17 @@ CXMLNodeList GetTaskList(const CXMLElement& Node)
     return Run.GetChildNodes();
 }
 
-// A registered class that cannot be created (its DLL gone or broken) is an
-// installation fault: traced, though the child is skipped as before.
-bool IsSilentCreationFailure(HRESULT hr)
-{
-    return hr == REGDB_E_CLASSNOTREG || hr == E_NOINTERFACE;
-}
-
 CText ElementName(const CXMLNodeList& taskList, long iChild)
 {
     return taskList.GetItem(iChild).GetNodeName("");
 }
 
-void TraceCreationFailure(const CXMLNodeList& taskList, long iChild, const CText& strClsid,
-                          HRESULT hr)
-{
-    CText strRecord;
-    FormatText(strRecord, "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"\n",
-               static_cast<unsigned>(hr), iChild + 1, ElementName(taskList, iChild).GetString(),
-               strClsid.GetString());
-    TraceText(strRecord);
-}
-
 const char* DescribeInstruction(TaskInstruction eInstruction)
 {
-    switch (eInstruction)
-    {
-    case InstructionContinue:
-        return "continue";
-    case InstructionReload:
-        return "reload";
-    case InstructionStop:
-        return "stop";
-    }
-    return "taken as continue";
+    const char* const names[] = {"continue", "reload", "stop"};
+    return eInstruction >= InstructionContinue && eInstruction <= InstructionStop
+               ? names[eInstruction]
+               : "taken as continue";
 }
 
 // The explained run's record of one child: what became of it, written once,
@@ -128,8 +105,18 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
                                                     pifTask.AcceptHereAsVoid());
         if (hrCreate != S_OK)
         {
-            if (!IsSilentCreationFailure(hrCreate))
-                TraceCreationFailure(taskList, iChild, strClsid, hrCreate);
+            // A registered class that cannot be created (its DLL gone or broken)
+            // is an installation fault: traced, though the child is skipped.
+            if (hrCreate != REGDB_E_CLASSNOTREG && hrCreate != E_NOINTERFACE)
+            {
+                CText strRecord;
+                FormatText(
+                    strRecord,
+                    "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"\n",
+                    static_cast<unsigned>(hrCreate), iChild + 1,
+                    ElementName(taskList, iChild).GetString(), strClsid.GetString());
+                TraceText(strRecord);
+            }
             explanation.Skipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
                                 : hrCreate == E_NOINTERFACE     ? "no ITask interface"
                                                                 : "cannot be created",

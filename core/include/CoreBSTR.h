@@ -71,13 +71,6 @@ public:
         ::VariantClear(&m_var);
         return &m_var;
     }
-    // A wide-string value that owns str's string (a null one included).
-    void SetBSTR(CComBSTR&& str)
-    {
-        ::VariantClear(&m_var);
-        V_VT(&m_var) = VT_BSTR;
-        V_BSTR(&m_var) = str.Detach();
-    }
     // A byte array (VT_ARRAY | VT_UI1) with a copy of cb bytes; empty when no
     // array can be made.
     void SetByteArray(const void* pvData, ULONG cb);

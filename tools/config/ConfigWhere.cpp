@@ -2,23 +2,19 @@
 
 #include "ConfigCheck.h"
 #include "ConfigFiles.h"
+#include "CoreFile.h"
 #include "LaunchPaths.h"
 #include "WideText.h"
 
 #include <windows.h>
-
-#include <vector>
 
 namespace
 {
 // What GetModuleFileName gives the launcher: its path made full.
 std::wstring FullPath(const std::wstring& strPath)
 {
-    const DWORD cch = ::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr);
-    std::vector<wchar_t> buffer(cch + 1);
-    const DWORD cchFull =
-        cch == 0 ? 0 : ::GetFullPathNameW(strPath.c_str(), cch + 1, buffer.data(), nullptr);
-    return cchFull > 0 && cchFull <= cch ? std::wstring(buffer.data(), cchFull) : strPath;
+    const CWideText strFull = FullPathOf(strPath.c_str());
+    return strFull.empty() ? strPath : std::wstring(strFull.c_str(), strFull.size());
 }
 
 std::string Utf8(const CWideText& strText)
