@@ -29,8 +29,8 @@ int LauncherMain(const char* /*pszCmdLine*/, int /*nShowCmd*/)
             error.TraceCaught(CORE_SOURCE_LOCATION());
             return LauncherResultRunFailed;
         }
+        Explain("ends with exit code 0");
     }
     // The normal end: nothing after this runs, not even COM's shutdown.
-    Explain("ends with exit code 0");
     ::ExitProcess(LauncherResultProceed);
 }

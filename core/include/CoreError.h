@@ -19,11 +19,7 @@ struct CSourceLocation
     CText FormatTraceLine(const CText& strMessage) const;
 };
 
-#define CORE_SOURCE_LOCATION()                                                                     \
-    CSourceLocation                                                                                \
-    {                                                                                              \
-        __FILE__, __DATE__, __LINE__                                                               \
-    }
+#define CORE_SOURCE_LOCATION() (CSourceLocation{__FILE__, __DATE__, __LINE__})
 
 class CCoreError
 {
