@@ -17,8 +17,8 @@ struct CGuardHandles
 
 // Takes the guard for the installation of strInstanceKey; an instance held
 // elsewhere is waited for only when the command line names %ResourceRoot%.
-// LauncherResultProceed with the mutexes open; otherwise the message, if any,
-// was shown, and what handles hold is for the caller to close.
+// LauncherResultProceed with the mutexes open in handles; otherwise they are
+// closed first, and then the message, if any, shown.
 LauncherResult TakeInstanceGuard(CGuardHandles& handles, const CText& strInstanceKey,
                                  bool fRootGiven);
 
