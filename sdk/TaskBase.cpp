@@ -39,14 +39,14 @@ ULONG STDMETHODCALLTYPE CTaskBase::Release()
 
 HRESULT STDMETHODCALLTYPE CTaskBase::Init(IXMLDOMElement* pElement, HANDLE* phRegisterMutex)
 {
-    return HResultFromCall([&] { return OnInit(pElement, phRegisterMutex); });
+    return HResultFromTaskCall([&] { return OnInit(pElement, phRegisterMutex); });
 }
 
 HRESULT STDMETHODCALLTYPE CTaskBase::Run(TaskInstruction* peInstruction)
 {
     if (!peInstruction)
         return E_POINTER;
-    return HResultFromCall([&] { return OnRun(*peInstruction); });
+    return HResultFromTaskCall([&] { return OnRun(*peInstruction); });
 }
 
 HRESULT CTaskBase::OnInit(IXMLDOMElement* /*pElement*/, HANDLE* /*phRegisterMutex*/)

@@ -5,7 +5,7 @@
 
 #include <new>
 
-HRESULT HResultFromCurrentException()
+HRESULT HResultFromTaskException()
 {
     HRESULT hr = E_UNEXPECTED;
     try

@@ -1,7 +1,7 @@
 #include "TaskPaths.h"
 
-#include "CoreBSTR.h"
 #include "CoreError.h"
+#include "CoreFile.h"
 #include "LaunchPaths.h"
 
 #include <shlwapi.h>
@@ -23,7 +23,7 @@ std::wstring GetLiveConfigPath()
 {
     // Wide, as the launcher resolves it: folders outside the ANSI code page.
     const CWideText strConfigPath = ResolveConfigPath(GetCommandLineArgument(L"%ResourceRoot%"));
-    return GetFullPath(std::wstring(strConfigPath.c_str(), strConfigPath.size()));
+    return GetFullTaskPath(std::wstring(strConfigPath.c_str(), strConfigPath.size()));
 }
 
 std::wstring ResolveTaskPath(const std::wstring& strPath)
@@ -36,19 +36,15 @@ std::wstring ResolveTaskPathFrom(const std::wstring& strConfigPath, const std::w
     std::wstring strResult = ExpandEnvironment(strPath);
     if (::PathIsRelativeW(strResult.c_str()))
     {
-        const std::wstring strFolder = GetFullPath(strConfigPath);
+        const std::wstring strFolder = GetFullTaskPath(strConfigPath);
         strResult = strFolder.substr(0, strFolder.rfind(L'\\') + 1) + strResult;
     }
-    return GetFullPath(strResult);
+    return GetFullTaskPath(strResult);
 }
 
-std::wstring GetFullPath(const std::wstring& strPath)
+std::wstring GetFullTaskPath(const std::wstring& strPath)
 {
-    const DWORD cch = ::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr);
-    CHECK_WIN32(cch > 0);
-    std::wstring str(cch, L'\0');
-    const DWORD cchFull = ::GetFullPathNameW(strPath.c_str(), cch, &str[0], nullptr);
-    CHECK_WIN32(cchFull > 0 && cchFull < cch);
-    str.resize(cchFull);
-    return str;
+    const CWideText strFull = FullPathOf(strPath.c_str());
+    CHECK_WIN32(!strFull.empty());
+    return std::wstring(strFull.c_str(), strFull.size());
 }

@@ -69,7 +69,7 @@ LONG UnregisterTaskClass(const CTaskClass& taskClass)
 
 HRESULT RegisterTaskClasses()
 {
-    return HResultFromCall(
+    return HResultFromTaskCall(
         []
         {
             std::wstring strModulePath;
@@ -83,7 +83,7 @@ HRESULT RegisterTaskClasses()
 
 HRESULT UnregisterTaskClasses()
 {
-    return HResultFromCall(
+    return HResultFromTaskCall(
         []
         {
             LONG lFirstError = ERROR_SUCCESS;

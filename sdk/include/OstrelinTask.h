@@ -9,20 +9,25 @@
 //     };
 //     OSTRELIN_TASK_CLASS(CHelloTask, CLSID_HelloTask);
 //
-// What the SDK offers, all through this header but CoreHandle.h:
+// What the SDK offers, all through this header but CoreHandle.h. Its own
+// names carry "Task" (CTaskBase, GetTaskAttribute, HResultFromTaskCall; the
+// one other is GetLiveConfigPath) or OSTRELIN_; none of ATL's is declared
+// (CAtlException, AtlThrow, CComBSTR, CComVariant, CComPtr), so a task may
+// include atlbase.h beside it.
 //   ITask.h        the contract with the launcher: ITask, TaskInstruction
 //   this header    CTaskBase, OSTRELIN_TASK_CLASS, GetTaskAttribute, the DLL's
 //                  unload policy
 //   TaskConfig.h   CTaskConfig: reading attributes; a faulty one is traced and
 //                  fails Run
-//   TaskPaths.h    paths relative to the folder of the Config.xml being run
+//   TaskPaths.h    ResolveTaskPath, GetLiveConfigPath, GetFullTaskPath: paths
+//                  relative to the folder of the Config.xml being run
 //   TaskTrace.h    TraceTaskText: a trace record of the task's own
+//   TaskHResult.h  the COM boundary: HResultFromTaskCall, HResultFromTaskException
 // and of the launcher's core library:
 //   CoreError.h    the check points CHECK_HRESULT and CHECK_WIN32 and the
 //                  errors they raise (CCoreError, CWin32Error, CCOMError), which
-//                  trace "Thrown" lines as the launcher's do; and, because those
-//                  declarations use them, CText and CAtlException of CoreText.h
-//   CoreHResult.h  the COM boundary: HResultFromCall, HResultFromCurrentException
+//                  trace "Thrown" lines as the launcher's do; the text type of
+//                  their descriptions is only declared
 //   CoreInterfacePtr.h  CInterfacePtr, the owning COM pointer
 //   CoreHandle.h   owners of handles (CUniqueHandle, CUniqueFileHandle,
 //                  CUniqueRegKey), included where a task needs them
@@ -124,7 +129,7 @@ private:
 template <class TTask> HRESULT CreateTaskObject(REFIID riid, void** ppv)
 {
     CInterfacePtr<TTask> pTask; // owns the one reference a new object starts with
-    const HRESULT hr = HResultFromCall([&] { pTask.Attach(new TTask()); });
+    const HRESULT hr = HResultFromTaskCall([&] { pTask.Attach(new TTask()); });
     return FAILED(hr) ? hr : pTask->QueryInterface(riid, ppv);
 }
 

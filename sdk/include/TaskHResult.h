@@ -3,7 +3,7 @@
 //
 //     HRESULT STDMETHODCALLTYPE CMyObject::Run(TaskInstruction* peInstruction)
 //     {
-//         return HResultFromCall([&] { return OnRun(*peInstruction); });
+//         return HResultFromTaskCall([&] { return OnRun(*peInstruction); });
 //     }
 #pragma once
 
@@ -13,20 +13,21 @@
 
 // The failure HRESULT of the exception being handled: E_OUTOFMEMORY for
 // std::bad_alloc, the error's own code for CCoreError (the check points) and
-// CAtlException (the text layer), E_UNEXPECTED for anything else; E_FAIL where
-// that code would read as success (a Win32 error with last-error code 0).
-// Call only inside a catch block.
-HRESULT HResultFromCurrentException();
+// for the SDK's own text layer, E_UNEXPECTED for anything else (an ATL
+// exception included: catch it in the task); E_FAIL where that code would read
+// as success (a Win32 error with last-error code 0). Call only inside a catch
+// block.
+HRESULT HResultFromTaskException();
 
 // Runs f: its HRESULT (S_OK when it returns nothing), or that of the
 // exception it throws.
-template <class F> HRESULT HResultFromCall(F&& f) noexcept
+template <class F> HRESULT HResultFromTaskCall(F&& f) noexcept
 {
     try
     {
         using TResult = decltype(f());
         static_assert(std::is_void<TResult>::value || std::is_same<TResult, HRESULT>::value,
-                      "HResultFromCall runs what returns an HRESULT or nothing");
+                      "HResultFromTaskCall runs what returns an HRESULT or nothing");
         if constexpr (std::is_void<TResult>::value)
         {
             f();
@@ -39,6 +40,6 @@ template <class F> HRESULT HResultFromCall(F&& f) noexcept
     }
     catch (...)
     {
-        return HResultFromCurrentException();
+        return HResultFromTaskException();
     }
 }

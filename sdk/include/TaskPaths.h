@@ -19,4 +19,4 @@ std::wstring ResolveTaskPathFrom(const std::wstring& strConfigPath, const std::w
 
 // The full form of strPath (no file system access): "." and ".." resolved,
 // '/' as '\'; a relative path starts at the current directory.
-std::wstring GetFullPath(const std::wstring& strPath);
+std::wstring GetFullTaskPath(const std::wstring& strPath);
