@@ -3,7 +3,7 @@
 
 #include "ScratchFolder.h" // CScratchFolder, RemoveFolderTree
 #include "BinFolder.h"     // GetBinFolder
-#include "CoreText.h"
+#include "WideText.h"      // WidePath
 
 #include <windows.h>
 
@@ -17,12 +17,6 @@ LONGLONG ReadCounter();
 double SecondsSince(LONGLONG nStart);
 
 double Median(std::vector<double> values);
-
-// A path of the ANSI code page as the launcher takes it.
-inline CWideText WidePath(const std::string& path)
-{
-    return WideFromText(path.c_str(), static_cast<int>(path.size()));
-}
 
 // The median of cRuns timings of f, in seconds.
 double MedianSeconds(int cRuns, const std::function<void()>& f);

@@ -76,8 +76,7 @@ void CXMLDoc::TraceParseError(const CText& strPath) const
 
 CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
 {
-    const CText strShownPath =
-        TextFromWide(strPath.c_str(), static_cast<int>(strPath.size()), CP_ACP);
+    const CText strShownPath = AnsiFromWide(strPath);
     CXMLDoc docXML;
 
     CSharedReadFile fileXML;

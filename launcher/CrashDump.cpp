@@ -13,11 +13,6 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_
                                                 PMINIDUMP_USER_STREAM_INFORMATION,
                                                 PMINIDUMP_CALLBACK_INFORMATION);
 
-CText Narrow(const CWideText& str)
-{
-    return TextFromWide(str.c_str(), static_cast<int>(str.size()), CP_ACP);
-}
-
 CText Failure(const char* pszStep)
 {
     const CText strWhy = GetSystemMessage(::GetLastError());
@@ -57,7 +52,7 @@ CText WriteCrashDump(const wchar_t* pszExplainFile, EXCEPTION_POINTERS* pExcepti
     CUniqueFileHandle hFile(::CreateFileW(strPartial.c_str(), GENERIC_WRITE, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!hFile)
-        return Failure(Narrow(strPartial));
+        return Failure(AnsiFromWide(strPartial));
     MINIDUMP_EXCEPTION_INFORMATION exception = {dwThreadId, pException, FALSE};
     const bool fWritten = pfnWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), hFile.Get(),
                                        MiniDumpNormal, &exception, nullptr, nullptr) &&
@@ -66,11 +61,11 @@ CText WriteCrashDump(const wchar_t* pszExplainFile, EXCEPTION_POINTERS* pExcepti
     hFile.Close();
     if (fWritten && !::MoveFileExW(strPartial.c_str(), strDump.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        strFailure = Failure(Narrow(strDump));
+        strFailure = Failure(AnsiFromWide(strDump));
     if (!strFailure.IsEmpty())
     {
         ::DeleteFileW(strPartial.c_str());
         return strFailure;
     }
-    return CText("minidump ") + Narrow(strDump).GetString();
+    return CText("minidump ") + AnsiFromWide(strDump).GetString();
 }

@@ -122,7 +122,8 @@ CText MakeInstanceKey(const char* pszCommandLine)
     {
         if (CharLength(pch, iEnd, i) == 2)
         {
-            strKey += CText(pch + i, 2).GetString();
+            strKey += pch[i];
+            strKey += pch[i + 1];
             fUnderscoreLast = false;
             continue;
         }

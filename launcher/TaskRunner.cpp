@@ -152,8 +152,7 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
 void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex)
 {
     // Traces show the path in the ANSI code page.
-    const CText strShownPath =
-        TextFromWide(strConfigPath.c_str(), static_cast<int>(strConfigPath.size()), CP_ACP);
+    const CText strShownPath = AnsiFromWide(strConfigPath);
     for (int nPass = 1;; ++nPass)
     {
         // Cleared on every pass: a reloaded list that runs no task ends the run

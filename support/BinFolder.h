@@ -8,8 +8,6 @@
 
 inline std::string GetBinFolder()
 {
-    const CWideText strWide = GetModuleFilePathW();
-    const std::string strPath =
-        TextFromWide(strWide.c_str(), static_cast<int>(strWide.size()), CP_ACP).GetString();
+    const std::string strPath = AnsiFromWide(GetModuleFilePathW()).GetString();
     return strPath.substr(0, strPath.find_last_of('\\') + 1);
 }

@@ -63,6 +63,12 @@ CText TextFromWide(const wchar_t* pwch, int cwch, UINT uCodePage = CP_THREAD_ACP
 // Narrow text of the given code page to UTF-16.
 CWideText WideFromText(const char* pch, int cch, UINT uCodePage = CP_ACP);
 
+// A wide path as the ANSI code page spells it, as the trace shows paths.
+inline CText AnsiFromWide(const CWideText& str)
+{
+    return TextFromWide(str.c_str(), static_cast<int>(str.size()), CP_ACP);
+}
+
 // Replaces strTarget with the printf-style formatted text: measures first,
 // sizes the target once, formats once.
 void FormatText(CText& strTarget, const char* pszFormat, ...);

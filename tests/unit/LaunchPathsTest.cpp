@@ -125,10 +125,6 @@ CWideText Wide(const char* psz)
     return WideFromText(psz, static_cast<int>(std::strlen(psz)));
 }
 
-CText Narrow(const CWideText& str)
-{
-    return TextFromWide(str.c_str(), static_cast<int>(str.size()), CP_ACP);
-}
 } // namespace
 
 TEST(LaunchPaths, TablesInTheActiveCodePage)
@@ -138,17 +134,19 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
     ASSERT_TRUE(::IsBadReadPtr(AtPageEnd("") + 1, 1));
     // long-path-test runs a copy of this program from a folder deeper than the
     // 260-character buffer: the path comes back whole.
-    const std::string strPath = Narrow(GetModuleFilePathW()).GetString();
+    const std::string strPath = AnsiFromWide(GetModuleFilePathW()).GetString();
     EXPECT_EQ(strPath.substr(0, strPath.rfind('\\')) + "/../\\bin\\Config.xml",
-              Narrow(ResolveConfigPath(CWideText())).GetString());
+              AnsiFromWide(ResolveConfigPath(CWideText())).GetString());
     EXPECT_EQ(std::getenv("OSTRELIN_LONG_PATH_CHILD") != nullptr, strPath.size() > MAX_PATH);
     // The paths are read wide, as the launcher reads them; the key narrow.
     const std::pair<const std::vector<CTextCase>*, CText (*)(const char*)> tables[] = {
         {&lookups, [](const char* psz)
-         { return Narrow(FindCommandLineArgument(Wide(psz).c_str(), L"%ResourceRoot%")); }},
+         { return AnsiFromWide(FindCommandLineArgument(Wide(psz).c_str(), L"%ResourceRoot%")); }},
         {&keys, [](const char* psz) { return MakeInstanceKey(AtPageEnd(psz)); }},
-        {&roots, [](const char* psz) { return Narrow(ResolveConfigPathFrom(Wide(psz), {})); }},
-        {&launchers, [](const char* psz) { return Narrow(ResolveConfigPathFrom({}, Wide(psz))); }},
+        {&roots,
+         [](const char* psz) { return AnsiFromWide(ResolveConfigPathFrom(Wide(psz), {})); }},
+        {&launchers,
+         [](const char* psz) { return AnsiFromWide(ResolveConfigPathFrom({}, Wide(psz))); }},
     };
     for (const auto& table : tables)
     {

@@ -3,6 +3,7 @@
 // lists and attributes of a loaded configuration, where absence gives an empty
 // wrapper or the default and a node that is no element raises.
 #include "ConfigScramble.h"
+#include "WideText.h"
 #include "XmlTestSupport.h"
 
 #include <cstdio>
@@ -39,11 +40,6 @@ std::string Outcome(const std::function<std::string()>& action)
     for (size_t i = 0; i + cThrown < capture.Records().size(); ++i)
         result += " | " + capture.Records()[i];
     return result;
-}
-
-CWideText Wide(const std::string& str)
-{
-    return WideFromText(str.c_str(), static_cast<int>(str.size()));
 }
 
 // The element's name, or "-" for an empty one.
@@ -116,7 +112,7 @@ TEST(Xml, Load)
         return Outcome(
             [&]
             {
-                const CXMLElement root = CXMLDoc::FromURL(Wide(path)).GetDocumentElement();
+                const CXMLElement root = CXMLDoc::FromURL(WidePath(path)).GetDocumentElement();
                 return root ? NameOf(root) + " " + root.GetAttribute("V", "").GetString() : "-";
             });
     };
@@ -186,7 +182,7 @@ TEST(Xml, Access)
     ASSERT_EQ(S_OK, apartment.Status());
     ASSERT_EQ(1252u, ::GetACP()) << "expectations are in code page 1252";
     const CScratchFolder folder("ostrelin-");
-    const CXMLDoc doc = CXMLDoc::FromURL(Wide(folder.Write("Config.xml", pszConfig)));
+    const CXMLDoc doc = CXMLDoc::FromURL(WidePath(folder.Write("Config.xml", pszConfig)));
     const CXMLElement root = doc.GetDocumentElement();
     const CXMLNodeList tasks = root.SelectSingleElement("Run").GetChildNodes();
     const auto select = [&](const char* pszXPath)
