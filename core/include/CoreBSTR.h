@@ -6,7 +6,7 @@
 
 #include <oleauto.h>
 
-// Move-only. Read with Get(); only a temporary converts by itself, so that it
+// Owns one string; not copied. Read with Get(); only a temporary converts by itself, so that it
 // can be an in-parameter of the call it is made for (f(CComBSTR(psz))), and a
 // named string is never compared as the pointer it holds.
 class CComBSTR
@@ -16,12 +16,6 @@ public:
     // Null text gives a null string, as COM reads an empty one; CAtlException
     // when memory runs out.
     explicit CComBSTR(const char* psz);
-    CComBSTR(CComBSTR&& src) noexcept : m_str(src.Detach()) {}
-    CComBSTR& operator=(CComBSTR&& src) noexcept
-    {
-        Attach(src.Detach());
-        return *this;
-    }
     ~CComBSTR() { ::SysFreeString(m_str); }
     CComBSTR(const CComBSTR&) = delete;
     CComBSTR& operator=(const CComBSTR&) = delete;
@@ -41,13 +35,6 @@ public:
         if (str != m_str)
             ::SysFreeString(m_str);
         m_str = str;
-    }
-    // Hands the string over; the caller frees it.
-    BSTR Detach()
-    {
-        const BSTR str = m_str;
-        m_str = nullptr;
-        return str;
     }
 
 private:
