@@ -41,7 +41,6 @@ public:
     char* GetBufferSetLength(int cch);
 
     friend bool operator==(const CText& a, const CText& b) { return a.m_str == b.m_str; }
-    friend bool operator!=(const CText& a, const CText& b) { return a.m_str != b.m_str; }
 
 private:
     std::string m_str;
