@@ -19,12 +19,26 @@ void CCoreError::Trace(CSourceLocation place, const char* pszLabel) const
     TraceText(place.FormatTraceLine(strMessage));
 }
 
-CText CCoreError::GetDescription() const
+CText CWin32Error::GetDescription() const
 {
     const CText strSystemText = GetSystemMessage(m_dwCode);
     CText strDescription;
-    FormatText(strDescription, m_fWin32 ? "LastError: %i : \"%s\")" : "HRESULT: 0x%08X : \"%s\")",
-               static_cast<int>(m_dwCode), strSystemText.GetString());
+    FormatText(strDescription, "LastError: %i : \"%s\")", static_cast<int>(m_dwCode),
+               strSystemText.GetString());
+    return strDescription;
+}
+
+HRESULT CWin32Error::GetHResult() const
+{
+    return HRESULT_FROM_WIN32(m_dwCode);
+}
+
+CText CCOMError::GetDescription() const
+{
+    const CText strSystemText = GetSystemMessage(static_cast<DWORD>(m_hr));
+    CText strDescription;
+    FormatText(strDescription, "HRESULT: 0x%08X : \"%s\")", static_cast<unsigned>(m_hr),
+               strSystemText.GetString());
     return strDescription;
 }
 

@@ -1,19 +1,13 @@
 #include "CoreFile.h"
 
+#include "CoreTrace.h"
+
 #include <cwchar>
 
 namespace
 {
 // MAX_PATH first; a longer path (long-path aware systems) grows the buffer.
 const DWORD nLongestPath = 0x8000;
-
-// The last error after a failed call as an HRESULT that never reads as
-// success, also when the call left no code.
-HRESULT FailureFromLastError()
-{
-    const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
-    return FAILED(hr) ? hr : E_FAIL;
-}
 } // namespace
 
 CWideText FullPathOf(const wchar_t* pszPath)

@@ -127,29 +127,35 @@ CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
     return docXML;
 }
 
-CText CXMLElement::GetAttribute(const char* pszName, const char* pszDefault) const
+CText CXMLElement::GetAttribute(const char* pszName, const char* pszDefault, bool* pfFound) const
 {
     if (!*this)
         CHECK_HRESULT(E_POINTER);
+    CText strValue;
+    bool fFound = false;
     try
     {
         CComVariant varAttribute;
         // Read as absent unless it is a string: S_FALSE, a DOM failure, no name.
-        if (pszName != nullptr &&
-            pif()->getAttribute(CComBSTR(pszName), varAttribute.AcceptHere()) == S_OK &&
-            varAttribute.Get().vt == VT_BSTR)
+        fFound = pszName != nullptr &&
+                 pif()->getAttribute(CComBSTR(pszName), varAttribute.AcceptHere()) == S_OK &&
+                 varAttribute.Get().vt == VT_BSTR;
+        if (fFound)
         {
             // A base letter with a combining accent becomes the precomposed one.
             const BSTR strWide = varAttribute.GetBSTR();
-            return TextFromWide(strWide, static_cast<int>(::SysStringLen(strWide)), CP_ACP,
-                                WC_COMPOSITECHECK);
+            strValue = TextFromWide(strWide, static_cast<int>(::SysStringLen(strWide)), CP_ACP,
+                                    WC_COMPOSITECHECK);
         }
     }
     catch (...)
     {
         CText strFailure;
         FormatText(strFailure, "DoGetAttribute() failed: %s", pszName);
-        TraceText(strFailure); // the caller falls back to its default
+        TraceText(strFailure);
+        fFound = false; // the caller falls back to its default
     }
-    return CText(pszDefault);
+    if (pfFound != nullptr)
+        *pfFound = fFound;
+    return fFound ? strValue : CText(pszDefault);
 }

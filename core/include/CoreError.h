@@ -21,17 +21,17 @@ struct CSourceLocation
 
 #define CORE_SOURCE_LOCATION() (CSourceLocation{__FILE__, __DATE__, __LINE__})
 
-// A failure a check point raised: its code, the expression and the place.
-// Raised as one of the two kinds below, which differ in how they read.
 class CCoreError
 {
 public:
-    // "LastError: 5 : "<system text>")" or "HRESULT: 0x80004005 : "<system text>")".
-    CText GetDescription() const;
-    HRESULT GetHResult() const
+    CCoreError(const CSourceLocation& place, const char* pszExpression)
+        : m_place(place), m_pszExpression(pszExpression)
     {
-        return m_fWin32 ? HRESULT_FROM_WIN32(m_dwCode) : static_cast<HRESULT>(m_dwCode);
     }
+    virtual ~CCoreError() = default;
+
+    virtual CText GetDescription() const = 0;
+    virtual HRESULT GetHResult() const = 0;
 
     // Writes "label: description expression" with the given place, one record.
     void Trace(CSourceLocation place, const char* pszLabel) const;
@@ -41,38 +41,43 @@ public:
     const char* GetExpression() const { return m_pszExpression; }
 
 protected:
-    CCoreError(DWORD dwCode, bool fWin32, const CSourceLocation& place, const char* pszExpression)
-        : m_place(place), m_pszExpression(pszExpression), m_dwCode(dwCode), m_fWin32(fWin32)
-    {
-    }
-    DWORD GetCodeValue() const { return m_dwCode; }
+    CCoreError(const CCoreError&) = default;
+    CCoreError& operator=(const CCoreError&) = default;
 
 private:
     CSourceLocation m_place;
     const char* m_pszExpression;
-    DWORD m_dwCode; // a Win32 code, or the HRESULT's bits
-    bool m_fWin32;
 };
 
-// A false or null value, with the thread's last error.
 class CWin32Error : public CCoreError
 {
 public:
     CWin32Error(DWORD dwCode, const CSourceLocation& place, const char* pszExpression)
-        : CCoreError(dwCode, true, place, pszExpression)
+        : CCoreError(place, pszExpression), m_dwCode(dwCode)
     {
     }
-    DWORD GetCode() const { return GetCodeValue(); }
+
+    CText GetDescription() const override;
+    HRESULT GetHResult() const override;
+    DWORD GetCode() const { return m_dwCode; }
+
+private:
+    DWORD m_dwCode;
 };
 
-// A failure HRESULT.
 class CCOMError : public CCoreError
 {
 public:
     CCOMError(HRESULT hr, const CSourceLocation& place, const char* pszExpression)
-        : CCoreError(static_cast<DWORD>(hr), false, place, pszExpression)
+        : CCoreError(place, pszExpression), m_hr(hr)
     {
     }
+
+    CText GetDescription() const override;
+    HRESULT GetHResult() const override { return m_hr; }
+
+private:
+    HRESULT m_hr;
 };
 
 // Trace "Thrown" with the given place, then throw.

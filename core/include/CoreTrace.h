@@ -12,6 +12,20 @@ CText GetSystemMessage(DWORD dwMessageId);
 bool FormatSystemMessage(DWORD dwMessageId, CText& strText,
                          DWORD dwLanguageId = MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT));
 
+// The last error as an HRESULT (HRESULT_FROM_WIN32).
+inline HRESULT HResultFromLastError()
+{
+    return HRESULT_FROM_WIN32(::GetLastError());
+}
+
+// The last error after a failed call, as a failure that never reads as
+// success: hrWithoutCode when the call left no error code (0).
+inline HRESULT FailureFromLastError(HRESULT hrWithoutCode = E_FAIL)
+{
+    const HRESULT hr = HResultFromLastError();
+    return FAILED(hr) ? hr : hrWithoutCode;
+}
+
 // One record on the debugger output, then handed to the trace copy if any.
 void TraceText(const char* pszText);
 

@@ -41,8 +41,8 @@ public:
 
     // The attribute's value, passed through the ANSI code page (characters it
     // lacks become its default character); pszDefault when the attribute is
-    // absent or cannot be read.
-    CText GetAttribute(const char* pszName, const char* pszDefault) const;
+    // absent or cannot be read. *pfFound, when given, tells which.
+    CText GetAttribute(const char* pszName, const char* pszDefault, bool* pfFound = nullptr) const;
 
     // The element's tag name; pszNone for an empty element or when the DOM
     // does not answer.

@@ -163,7 +163,7 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
 }
 
 // What the end-to-end traces cannot show: a check point evaluates its
-// expression once, long texts are formatted whole.
+// expression once, codes map to HRESULTs, long texts are formatted whole.
 TEST(CoreError, CheckPointsCodesAndTexts)
 {
     CDebugOutputCapture capture;
@@ -186,6 +186,17 @@ TEST(CoreError, CheckPointsCodesAndTexts)
         EXPECT_EQ(static_cast<HRESULT>(0x80070002), error.GetHResult());
         EXPECT_STREQ("nothing()", error.GetExpression());
         EXPECT_EQ(1u, capture.Records().size());
+    }
+
+    const std::pair<DWORD, DWORD> codes[] = {{0, 0},
+                                             {5, 0x80070005},
+                                             {0x12345, 0x80072345},
+                                             {0x80004005, 0x80004005},
+                                             {0x7FFFFFFF, 0x8007FFFF}};
+    for (const auto& c : codes)
+    {
+        ::SetLastError(c.first);
+        EXPECT_EQ(static_cast<HRESULT>(c.second), HResultFromLastError()) << c.first;
     }
 
     CText str("old content is discarded");

@@ -72,9 +72,12 @@ const char* const pszConfig = "<Config CLSID=\"root\">\n  <Run>\n"
                               "    <B/>\n    <!-- switched off -->\n    <C/>\n"
                               "  </Run>\n  <Text>some text</Text>\n</Config>\n";
 
+// The attribute's value, marked when it is the default.
 std::string Attribute(const CXMLElement& element, const char* pszName)
 {
-    return element.GetAttribute(pszName, "(default)").GetString();
+    bool fFound = false;
+    const CText strValue = element.GetAttribute(pszName, "default", &fFound);
+    return strValue.GetString() + std::string(fFound ? "" : " (default)");
 }
 
 HRESULT STDMETHODCALLTYPE ThrowFromGetAttribute(void*, void*, void*)
@@ -194,8 +197,9 @@ TEST(Xml, Access)
                                NameOf(tasks.GetItem(-1)));
         // Values pass through the ANSI code page.
         const std::pair<const char*, const char*> attributes[] = {
-            {"CLSID", "{x}"},       {"Missing", "(default)"}, {"Empty", ""},
-            {nullptr, "(default)"}, {"Foreign", "a?b"},       {"Accent", "\xE9"},
+            {"CLSID", "{x}"},    {"Missing", "default (default)"},
+            {"Empty", ""},       {nullptr, "default (default)"},
+            {"Foreign", "a?b"},  {"Accent", "\xE9"},
             {"Latin", "caf\xE9"}};
         for (const auto& a : attributes)
             EXPECT_EQ(a.second, Attribute(tasks.GetItem(0), a.first)) << a.second;
@@ -205,6 +209,6 @@ TEST(Xml, Access)
     // reading an attribute gives the default.
     EXPECT_EQ(pszNoElement, Outcome([&] { return select("Run/A/@CLSID"); }));
     EXPECT_EQ(pszNoElement, Outcome([&] { return select("Text/text()"); }));
-    EXPECT_EQ("(default) | DoGetAttribute() failed: CLSID",
+    EXPECT_EQ("default (default) | DoGetAttribute() failed: CLSID",
               Outcome([&] { return WithGetAttribute(root); }));
 }
