@@ -139,9 +139,12 @@ CText NameModuleOffset(const void* pAddress)
     const CWideText strPath = GetModuleFilePathW(hModule);
     const size_t iName = strPath.find_last_of(L'\\') + 1; // 0 without a backslash
     CText strName;
-    FormatText(strName, "%s+0x%lX", AnsiFromWide(strPath.substr(iName)).GetString(),
-               static_cast<unsigned long>(static_cast<const char*>(pAddress) -
-                                          reinterpret_cast<const char*>(hModule)));
+    FormatText(
+        strName, "%s+0x%lX",
+        TextFromWide(strPath.c_str() + iName, static_cast<int>(strPath.size() - iName), CP_ACP)
+            .GetString(),
+        static_cast<unsigned long>(static_cast<const char*>(pAddress) -
+                                   reinterpret_cast<const char*>(hModule)));
     return strName;
 }
 

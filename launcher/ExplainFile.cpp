@@ -133,7 +133,9 @@ void CopyTracedRecord(const char* pszText)
 
 void Refuse(const wchar_t* pszPath, const char* pszReason)
 {
-    Explain("explain file \"%s\" is not written: %s", AnsiFromWide(pszPath).GetString(), pszReason);
+    Explain("explain file \"%s\" is not written: %s",
+            TextFromWide(pszPath, static_cast<int>(std::wcslen(pszPath)), CP_ACP).GetString(),
+            pszReason);
 }
 } // namespace
 
