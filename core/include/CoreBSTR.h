@@ -6,9 +6,10 @@
 
 #include <oleauto.h>
 
-// Owns one string; not copied. Read with Get(); only a temporary converts by itself, so that it
-// can be an in-parameter of the call it is made for (f(CComBSTR(psz))), and a
-// named string is never compared as the pointer it holds.
+// Owns one string; neither copied nor moved. Read with Get(); only a temporary
+// converts by itself, so that it can be an in-parameter of the call it is made
+// for (f(CComBSTR(psz))), and a named string is never compared as the pointer
+// it holds.
 class CComBSTR
 {
 public:

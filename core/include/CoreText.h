@@ -40,7 +40,10 @@ public:
     // terminator, old content discarded.
     char* GetBufferSetLength(int cch);
 
+    // Both spelt out: otherwise a comparison would compare the pointers that
+    // the conversion above gives.
     friend bool operator==(const CText& a, const CText& b) { return a.m_str == b.m_str; }
+    friend bool operator!=(const CText& a, const CText& b) { return a.m_str != b.m_str; }
 
 private:
     std::string m_str;
