@@ -1,5 +1,8 @@
 # Settings shared by every target of the project.
 
+include(${CMAKE_CURRENT_LIST_DIR}/OstrelinVersion.cmake)
+set(OSTRELIN_VERSION_RC_IN ${CMAKE_CURRENT_LIST_DIR}/OstrelinVersion.rc.in)
+
 option(OSTRELIN_WERROR "Treat compiler warnings as errors" ON)
 
 # ostrelin_build_flags: the compiler and linker settings that every target
@@ -64,4 +67,31 @@ function(ostrelin_register_task target)
     set_tests_properties(register_${target} PROPERTIES
         FIXTURES_SETUP ostrelin_tasks_registered
         TIMEOUT 300)
+endfunction()
+
+# The tree's version (OstrelinVersion.cmake) as a VERSIONINFO resource of one
+# shipped program or DLL, with its one-line description.
+function(ostrelin_add_version_resource target description)
+    if(NOT WIN32)
+        return()
+    endif()
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+        set(OSTRELIN_FILE_TYPE VFT_APP)
+        set(suffix .exe)
+    else()
+        set(OSTRELIN_FILE_TYPE VFT_DLL)
+        set(suffix .dll)
+    endif()
+    get_target_property(name ${target} OUTPUT_NAME)
+    if(NOT name)
+        set(name ${target})
+    endif()
+    string(REPLACE "." "," OSTRELIN_VERSION_COMMAS "${OSTRELIN_VERSION}.0")
+    set(OSTRELIN_FILE_DESCRIPTION "${description}")
+    set(OSTRELIN_INTERNAL_NAME ${name})
+    set(OSTRELIN_ORIGINAL_FILENAME ${name}${suffix})
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.version.rc)
+    configure_file(${OSTRELIN_VERSION_RC_IN} ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
 endfunction()
