@@ -113,10 +113,11 @@ CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
     if (pfScrambled != nullptr)
         *pfScrambled = iXML > 0;
 
-    // The DOM gets bytes, so it detects the encoding itself.
-    // An array that cannot be made leaves the value empty: the load fails.
+    // The DOM reads the bytes as a stream, so it detects the encoding itself
+    // (Wine's reads a byte array as UTF-8 since 9.20). A stream that cannot
+    // be made leaves the value empty: the load fails.
     CComVariant varXML;
-    varXML.SetByteArray(szBuf + iXML, cbXML);
+    varXML.AttachUnknown(::SHCreateMemStream(reinterpret_cast<const BYTE*>(szBuf + iXML), cbXML));
     bufXML.reset();
 
     // Content that does not parse leaves the document without a root; the

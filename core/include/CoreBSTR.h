@@ -59,9 +59,16 @@ public:
         ::VariantClear(&m_var);
         return &m_var;
     }
-    // A byte array (VT_ARRAY | VT_UI1) with a copy of cb bytes; empty when no
-    // array can be made.
-    void SetByteArray(const void* pvData, ULONG cb);
+    // Clears the value and owns punk from now on (VT_UNKNOWN); a null punk
+    // leaves the value empty.
+    void AttachUnknown(IUnknown* punk)
+    {
+        ::VariantClear(&m_var);
+        if (punk == nullptr)
+            return;
+        V_VT(&m_var) = VT_UNKNOWN;
+        V_UNKNOWN(&m_var) = punk;
+    }
 
     // The wide string the value holds; null when it holds none.
     BSTR GetBSTR() const { return V_VT(&m_var) == VT_BSTR ? V_BSTR(&m_var) : nullptr; }

@@ -14,6 +14,7 @@
 #include "ToolRun.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <fstream>
 #include <memory>
@@ -95,7 +96,8 @@ std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
     ::CoCreateInstance(CLSID_DOMFreeThreadedDocument, nullptr, CLSCTX_INPROC_SERVER,
                        IID_IXMLDOMDocument, pifDoc.AcceptHereAsVoid());
     CComVariant varBytes;
-    varBytes.SetByteArray(bytes.data(), static_cast<ULONG>(bytes.size()));
+    varBytes.AttachUnknown(::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                               static_cast<UINT>(bytes.size())));
     VARIANT_BOOL fLoaded = VARIANT_FALSE;
     pifDoc->load(varBytes.Get(), &fLoaded);
     CInterfacePtr<IXMLDOMParseError> pifError;

@@ -57,6 +57,11 @@ std::string Utf16LeWithBom(const wchar_t* pwsz)
 }
 
 const std::string strCafeXml = "<Config V=\"caf\xC3\xA9\"><Run/></Config>";
+const std::string strUtf16 = Utf16LeWithBom(L"<Config V=\"caf\u00E9\"/>");
+const std::string strUtf16Declared =
+    Utf16LeWithBom(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Config V=\"caf\u00E9\"/>");
+const std::string strWindows1252 =
+    "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Config V=\"caf\xE9\"/>";
 const char* const pszLoaded = "Config caf\xE9"; // V in code page 1252
 const char* const pszTooLarge =
     "0x800700DF core/CoreXML.cpp HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)";
@@ -122,17 +127,20 @@ TEST(Xml, Load)
         std::string strBytes, strExpected;
         ULONGLONG cbSize = 0; // more than the bytes: zero bytes up to it
     } cases[] = {
+        // Every encoding that a byte-order mark or the declaration names, plain
+        // and scrambled, loads the same document.
+        {"Config.xml", strCafeXml, pszLoaded},
         {"Config.xml", "\xEF\xBB\xBF" + strCafeXml, pszLoaded},
-        {"Config.xml",
-         Utf16LeWithBom(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Config V=\"caf\u00E9\"/>"),
-         pszLoaded},
-        {"Config.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Config V=\"caf\xE9\"/>",
-         pszLoaded},
+        {"Config.xml", strUtf16Declared, pszLoaded},
+        {"Config.xml", strUtf16, pszLoaded},
+        {"Config.xml", strWindows1252, pszLoaded},
+        {"Config.xml", ScrambleConfig("\xEF\xBB\xBF" + strCafeXml, "Config.xml"), pszLoaded},
+        {"Config.xml", ScrambleConfig(strUtf16Declared, "Config.xml"), pszLoaded},
+        {"Config.xml", ScrambleConfig(strUtf16, "Config.xml"), pszLoaded},
+        {"Config.xml", ScrambleConfig(strWindows1252, "Config.xml"), pszLoaded},
         // Scrambled: only the file's own name, any case of its ASCII letters, marks it.
         {"Config.xml", ScrambleConfig(strCafeXml, "CONFIG.XML"), pszLoaded},
         {"config.xml", ScrambleConfig(strCafeXml, "cOnFiG.xMl"), pszLoaded},
-        {"Config.xml", ScrambleConfig(Utf16LeWithBom(L"<Config V=\"caf\u00E9\"/>"), "Config.xml"),
-         pszLoaded},
         {"Other.xml", ScrambleConfig(strCafeXml, "Config.xml"), "-"},
         {"\xE9.xml", ScrambleConfig(strCafeXml, "\xE9.xml"), pszLoaded},
         {"\xE9.xml", ScrambleConfig(strCafeXml, "\xC9.xml"), "-"},
@@ -149,7 +157,7 @@ TEST(Xml, Load)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.strExpected, load(folder.Write(c.pszFileName, c.strBytes, c.cbSize)))
-            << c.pszFileName;
+            << "row " << (&c - cases) << ", " << c.pszFileName;
 
     // Another program writes the file and lets others read it; or not.
     const std::string path = folder.Write("Config.xml", strCafeXml);
