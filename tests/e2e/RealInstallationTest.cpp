@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <regex>
@@ -146,6 +147,17 @@ std::string ShortenedKey(const std::string& key)
     std::snprintf(szHash, sizeof(szHash), "%016llx", nHash);
     std::string tail = key.substr(key.size() - 243);
     return szHash + ("_" + tail.substr(tail[0] == '_' ? 1 : 0));
+}
+// Wine's version as major * 100 + minor; 0 outside Wine.
+int WineVersion()
+{
+    using PGetVersion = const char*(CDECL*)();
+    const auto pfnGetVersion = reinterpret_cast<PGetVersion>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    int nMajor = 0, nMinor = 0;
+    if (pfnGetVersion != nullptr)
+        std::sscanf(pfnGetVersion(), "%d.%d", &nMajor, &nMinor);
+    return nMajor * 100 + nMinor;
 }
 } // namespace
 
@@ -324,9 +336,15 @@ TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
         // A debugger sees the crash first, and the process ends with its code.
         {"Crash='divide'", "debugger", "", {"init A", "run A"}},
     };
+    // A platform difference: Wine 10 on x64 (10.0) raised the overflow with
+    // 0x280 bytes of stack left, not the 64 KiB the launcher's stack guarantee
+    // asks for, found no room for the exception ("virtual_setup_exception stack
+    // overflow") and ended the process with 1: no handler of the launcher ran.
+    const bool fOverflowUnhandled = sizeof(void*) == 8 && WineVersion() >= 1000;
     for (const auto& c : cases)
     {
         SCOPED_TRACE(std::string(c.pszAttributes) + " " + c.pszHow);
+        const bool fNoHandler = fOverflowUnhandled && c.what.find("overflow") != std::string::npos;
         inst.WriteConfig(Config(Task(c.pszAttributes) + Task()));
         ::DeleteFileA(file.c_str());
         ::DeleteFileA(dump.c_str());
@@ -345,13 +363,15 @@ TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
             ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
             // Only against a hang: a first minidump under emulation takes long.
             ASSERT_TRUE(launcher.WaitForExit(600000));
-            EXPECT_EQ(4u, launcher.ExitCode());
+            EXPECT_EQ(fNoHandler ? 1u : 4u, launcher.ExitCode());
         }
         std::ostringstream recordsRead, dumpRead;
         recordsRead << std::ifstream(file, std::ios::binary).rdbuf();
         dumpRead << std::ifstream(dump, std::ios::binary).rdbuf();
         const std::string records = recordsRead.str(), dumped = dumpRead.str();
-        if (how == "file")
+        if (fNoHandler)
+            EXPECT_EQ(std::string::npos, records.find("crash: ")) << records;
+        else if (how == "file")
         {
             EXPECT_TRUE(std::regex_search(
                 records,
