@@ -2,6 +2,8 @@
 
 #include "CoreBSTR.h"
 
+namespace OstrelinSdk
+{
 bool GetTaskAttribute(IXMLDOMElement* pElement, const wchar_t* pszName, std::wstring& strValue)
 {
     strValue.clear();
@@ -21,3 +23,4 @@ bool GetTaskAttribute(IXMLDOMElement* pElement, const wchar_t* pszName, std::wst
         strValue.assign(strWide, SysStringLen(strWide));
     return true;
 }
+} // namespace OstrelinSdk

@@ -1,5 +1,7 @@
 #include "OstrelinTask.h"
 
+namespace OstrelinSdk
+{
 CTaskBase::CTaskBase() : m_cRef(1)
 {
     LockTaskModule();
@@ -53,3 +55,4 @@ HRESULT CTaskBase::OnInit(IXMLDOMElement* /*pElement*/, HANDLE* /*phRegisterMute
 {
     return S_OK;
 }
+} // namespace OstrelinSdk

@@ -5,6 +5,8 @@
 
 #include <cwchar>
 
+namespace OstrelinSdk
+{
 CTaskConfig::CTaskConfig(const char* pszTask, IXMLDOMElement* pElement)
     : m_pszTask(pszTask), m_pElement(pElement)
 {
@@ -60,3 +62,4 @@ void CTaskConfig::Reject(const wchar_t* pszName, const std::wstring* pstrValue,
     TraceTaskText(m_pszTask, strText + L" " + strWhy);
     m_hr = E_INVALIDARG;
 }
+} // namespace OstrelinSdk

@@ -5,6 +5,8 @@
 
 #include <new>
 
+namespace OstrelinSdk
+{
 HRESULT HResultFromTaskException()
 {
     HRESULT hr = E_UNEXPECTED;
@@ -29,3 +31,4 @@ HRESULT HResultFromTaskException()
     }
     return FAILED(hr) ? hr : E_FAIL;
 }
+} // namespace OstrelinSdk

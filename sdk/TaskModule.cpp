@@ -6,6 +6,8 @@
 #include "OstrelinTask.h"
 #include "TaskRegistration.h"
 
+namespace OstrelinSdk
+{
 namespace
 {
 LONG g_cModuleLocks = 0;
@@ -73,13 +75,15 @@ HRESULT STDMETHODCALLTYPE CTaskClass::LockServer(BOOL fLock)
         UnlockTaskModule();
     return S_OK;
 }
+} // namespace OstrelinSdk
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    for (CTaskClass* pClass = CTaskClass::GetFirst(); pClass; pClass = pClass->GetNext())
+    for (OstrelinSdk::CTaskClass* pClass = OstrelinSdk::CTaskClass::GetFirst(); pClass;
+         pClass = pClass->GetNext())
     {
         if (IsEqualCLSID(rclsid, pClass->GetClassId()))
             return pClass->QueryInterface(riid, ppv);
@@ -89,17 +93,17 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
 
 STDAPI DllCanUnloadNow()
 {
-    if (!TaskModuleMayUnload())
+    if (!OstrelinSdk::TaskModuleMayUnload())
         return S_FALSE;
-    return InterlockedCompareExchange(&g_cModuleLocks, 0, 0) == 0 ? S_OK : S_FALSE;
+    return InterlockedCompareExchange(&OstrelinSdk::g_cModuleLocks, 0, 0) == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer()
 {
-    return RegisterTaskClasses();
+    return OstrelinSdk::RegisterTaskClasses();
 }
 
 STDAPI DllUnregisterServer()
 {
-    return UnregisterTaskClasses();
+    return OstrelinSdk::UnregisterTaskClasses();
 }

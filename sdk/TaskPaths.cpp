@@ -6,6 +6,8 @@
 
 #include <shlwapi.h>
 
+namespace OstrelinSdk
+{
 namespace
 {
 std::wstring ExpandEnvironment(const std::wstring& strPath)
@@ -48,3 +50,4 @@ std::wstring GetFullTaskPath(const std::wstring& strPath)
     CHECK_WIN32(!strFull.empty());
     return std::wstring(strFull.c_str(), strFull.size());
 }
+} // namespace OstrelinSdk

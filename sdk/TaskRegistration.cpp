@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace OstrelinSdk
+{
 namespace
 {
 const char chModuleAnchor = 0; // any address inside this DLL
@@ -96,3 +98,4 @@ HRESULT UnregisterTaskClasses()
             return HRESULT_FROM_WIN32(lFirstError);
         });
 }
+} // namespace OstrelinSdk

@@ -3,6 +3,8 @@
 #include "CoreBSTR.h"
 #include "CoreTrace.h"
 
+namespace OstrelinSdk
+{
 void TraceTaskText(const char* pszTask, const std::wstring& strText)
 {
     CText strLine(pszTask);
@@ -11,3 +13,4 @@ void TraceTaskText(const char* pszTask, const std::wstring& strText)
     strLine += "\n";
     TraceText(strLine);
 }
+} // namespace OstrelinSdk

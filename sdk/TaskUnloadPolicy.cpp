@@ -2,6 +2,8 @@
 // into each task DLL, so that each chooses (ostrelin_add_task ... UNLOADABLE).
 #include "OstrelinTask.h"
 
+namespace OstrelinSdk
+{
 bool TaskModuleMayUnload()
 {
     // mingw-w64's static runtime leaves a TLS slot and two handles behind on
@@ -13,3 +15,4 @@ bool TaskModuleMayUnload()
     return false;
 #endif
 }
+} // namespace OstrelinSdk

@@ -3,6 +3,7 @@
 // name the class with OSTRELIN_TASK_CLASS; the SDK supplies the COM plumbing
 // and the DLL exports.
 //
+//     using namespace OstrelinSdk;
 //     class CHelloTask : public CTaskBase
 //     {
 //         HRESULT OnRun(TaskInstruction& eInstruction) override;
@@ -10,10 +11,11 @@
 //     OSTRELIN_TASK_CLASS(CHelloTask, CLSID_HelloTask);
 //
 // What the SDK offers, all through this header but CoreHandle.h. Its own
-// names carry "Task" (CTaskBase, GetTaskAttribute, HResultFromTaskCall; the
-// one other is GetLiveConfigPath) or OSTRELIN_; none of ATL's is declared
-// (CAtlException, AtlThrow, CComBSTR, CComVariant, CComPtr), so a task may
-// include atlbase.h beside it.
+// names stand in the namespace OstrelinSdk (a task says using namespace
+// OstrelinSdk); global are only the contract's (ITask, TaskInstruction,
+// IID_ITask), the core library's below, and the macro OSTRELIN_TASK_CLASS.
+// None of ATL's names is declared (CAtlException, AtlThrow, CComBSTR,
+// CComVariant, CComPtr), so a task may include atlbase.h beside it.
 //   ITask.h        the contract with the launcher: ITask, TaskInstruction
 //   this header    CTaskBase, OSTRELIN_TASK_CLASS, GetTaskAttribute, the DLL's
 //                  unload policy
@@ -45,6 +47,8 @@
 
 #include <string>
 
+namespace OstrelinSdk
+{
 // Base of every task object: reference counting, QueryInterface for IUnknown
 // and ITask, and a barrier that turns exceptions into failure HRESULTs, since
 // no exception may cross into the launcher.
@@ -132,8 +136,10 @@ template <class TTask> HRESULT CreateTaskObject(REFIID riid, void** ppv)
     const HRESULT hr = HResultFromTaskCall([&] { pTask.Attach(new TTask()); });
     return FAILED(hr) ? hr : pTask->QueryInterface(riid, ppv);
 }
+} // namespace OstrelinSdk
 
 // Declares TTask (default-constructible, derived from CTaskBase) as a class of
 // this DLL under clsid. Write it once per class, at namespace scope.
 #define OSTRELIN_TASK_CLASS(TTask, clsid)                                                          \
-    static CTaskClass g_TaskClass##TTask((clsid), #TTask, &CreateTaskObject<TTask>)
+    static ::OstrelinSdk::CTaskClass g_TaskClass##TTask((clsid), #TTask,                           \
+                                                        &::OstrelinSdk::CreateTaskObject<TTask>)

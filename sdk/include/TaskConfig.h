@@ -22,6 +22,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace OstrelinSdk
+{
 class CTaskConfig
 {
 public:
@@ -50,3 +52,4 @@ private:
     IXMLDOMElement* m_pElement;
     HRESULT m_hr = S_OK;
 };
+} // namespace OstrelinSdk

@@ -11,6 +11,8 @@
 
 #include <type_traits>
 
+namespace OstrelinSdk
+{
 // The failure HRESULT of the exception being handled: E_OUTOFMEMORY for
 // std::bad_alloc, the error's own code for CCoreError (the check points) and
 // for the SDK's own text layer, E_UNEXPECTED for anything else (an ATL
@@ -43,3 +45,4 @@ template <class F> HRESULT HResultFromTaskCall(F&& f) noexcept
         return HResultFromTaskException();
     }
 }
+} // namespace OstrelinSdk

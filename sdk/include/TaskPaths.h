@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace OstrelinSdk
+{
 // The full path of the Config.xml that the launcher of this process reads, as
 // it works it out from its command line and its executable.
 std::wstring GetLiveConfigPath();
@@ -20,3 +22,4 @@ std::wstring ResolveTaskPathFrom(const std::wstring& strConfigPath, const std::w
 // The full form of strPath (no file system access): "." and ".." resolved,
 // '/' as '\'; a relative path starts at the current directory.
 std::wstring GetFullTaskPath(const std::wstring& strPath);
+} // namespace OstrelinSdk

@@ -4,6 +4,9 @@
 
 #include <string>
 
+namespace OstrelinSdk
+{
 // One record "<task>: <text>\n", converted to the ANSI code page, as the
 // launcher's own records are.
 void TraceTaskText(const char* pszTask, const std::wstring& strText);
+} // namespace OstrelinSdk

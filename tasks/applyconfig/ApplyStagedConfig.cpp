@@ -22,6 +22,8 @@
 
 #include "CoreError.h"
 
+using namespace OstrelinSdk;
+
 class CApplyStagedConfigTask : public CTaskBase
 {
     std::wstring m_strStaging, m_strFile, m_strTarget;

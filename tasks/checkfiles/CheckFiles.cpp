@@ -21,6 +21,8 @@
 
 #include <vector>
 
+using namespace OstrelinSdk;
+
 class CCheckFilesTask : public CTaskBase
 {
     std::vector<std::wstring> m_files;

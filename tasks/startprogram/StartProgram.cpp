@@ -21,6 +21,8 @@
 #include "CoreError.h"
 #include "CoreHandle.h"
 
+using namespace OstrelinSdk;
+
 class CStartProgramTask : public CTaskBase
 {
     std::wstring m_strProgram, m_strArguments, m_strWorkingDirectory;

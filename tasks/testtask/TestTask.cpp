@@ -17,6 +17,8 @@
 #include <string>
 #include <utility>
 
+using namespace OstrelinSdk;
+
 namespace
 {
 LONG g_cRuns = 0; // since this copy of the DLL was loaded

@@ -5,6 +5,7 @@
 
 #ifdef OSTRELIN_CONFIG_CHECK
 #include "ConfigCheck.h"
+#include "ConfigNewTask.h"
 #include "ConfigWhere.h"
 #endif
 #ifdef _WIN32
@@ -59,6 +60,7 @@ int Unscramble(const CArguments& args);
 int Show(const CArguments& args);
 #ifdef OSTRELIN_CONFIG_CHECK
 int Check(const CArguments& args);
+int NewTask(const CArguments& args);
 #endif
 
 const CCommand commands[] = {
@@ -90,6 +92,11 @@ const CCommand commands[] = {
      "(everything after \"where\" and --strict, exactly as typed, quotes\n"
      "included), then checks that configuration as check does.\n",
      nullptr},
+    {"new-task", "new-task <NAME> <folder>",
+     "Makes a task's own project in <folder>, which must be new or empty: the\n"
+     "SDK's example under the name NAME with a fresh CLSID, written once in its\n"
+     "CMakeLists.txt; then prints how to build, register and run it.\n",
+     NewTask},
 #endif
 };
 
@@ -240,6 +247,13 @@ int Check(const CArguments& args)
     if (args.files.size() != 1 || args.fNameGiven)
         return UsageError("check needs one <file> and no --name");
     return RunCheck(WideFrom(args.files[0], CP_UTF8), args.fStrict);
+}
+
+int NewTask(const CArguments& args)
+{
+    if (args.files.size() != 2 || args.fStrict || args.fNameGiven)
+        return UsageError("new-task needs <NAME> and <folder>");
+    return RunNewTask(args.files[0], WideFrom(args.files[1], CP_UTF8));
 }
 
 // The raw text after the first cArguments arguments of a command line.

@@ -1,11 +1,13 @@
-// A task written as an ATL server is: atlbase.h first, then the SDK, and ATL's
-// names unqualified. A name of ATL's that the SDK declared too would make them
-// ambiguous here.
+// A task written as an ATL server is: atlbase.h first, then the SDK, and the
+// names of both unqualified (a using directive for each). A name of ATL's that
+// the SDK declared too would make them ambiguous here.
 //
 //   <AtlTask CLSID="{F665C7C6-65B1-485E-97DB-8E36FC82F573}"/>
 #include <atlbase.h>
 
 #include "OstrelinTask.h"
+
+using namespace OstrelinSdk; // beside atlbase.h's using namespace ATL
 
 // {F665C7C6-65B1-485E-97DB-8E36FC82F573}
 const CLSID CLSID_AtlTask = {
