@@ -2,6 +2,7 @@
 
 #include "CoreError.h"
 #include "Explain.h"
+#include "ExplainedRun.h"
 #include "InstanceGuard.h"
 #include "LaunchPaths.h"
 #include "TaskRunner.h"
@@ -9,27 +10,30 @@
 int LauncherMain(const char* /*pszCmdLine*/, int /*nShowCmd*/)
 {
     // The full command line, not the tail WinMain got: the key is the
-    // installation's (the updater computes the same one), the root is wide.
-    const CText strInstanceKey = MakeInstanceKey(::GetCommandLineA());
-    const CWideText strRootValue = GetCommandLineArgument(L"%ResourceRoot%");
+    // installation's, the root is wide.
+    const CLaunchContext context = ReadLaunchContext();
+    CExplainedRun explained;
+    IRunObserver quiet;
+    IRunObserver& observer = IsExplaining() ? explained : quiet;
     {
         CGuardHandles handles; // closed at the end of this block, in their order
-        const LauncherResult eGuard =
-            TakeInstanceGuard(handles, strInstanceKey, !strRootValue.empty());
+        const LauncherResult eGuard = TakeInstanceGuard(handles, context.strInstanceKey,
+                                                        !context.strRootValue.empty(), observer);
         if (eGuard != LauncherResultProceed)
             return eGuard;
 
         // The one catch site of the launcher's errors: the error end.
         try
         {
-            RunTasks(ResolveConfigPath(strRootValue), handles.hRegisterMutex.AddressOf());
+            RunTasks(context.strConfigPath, handles.hRegisterMutex.AddressOf(), observer);
         }
         catch (const CCoreError& error)
         {
+            observer.OnErrorEnd();
             error.TraceCaught(CORE_SOURCE_LOCATION());
             return LauncherResultRunFailed;
         }
-        Explain("ends with exit code 0");
+        observer.OnEnd(LauncherResultProceed);
     }
     // The normal end: nothing after this runs, not even COM's shutdown.
     ::ExitProcess(LauncherResultProceed);
