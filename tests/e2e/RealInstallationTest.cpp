@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -439,6 +441,38 @@ TEST(RealInstallation, BrokenInstallationsSayWhatIsBroken)
     }
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
 
+    // A folder named Config.xml where an update is staged stays there, and so
+    // does every file of bin, byte for byte, start after start.
+    const std::string staged = inst.Root() + "\\update\\Config.xml";
+    ASSERT_TRUE(::CreateDirectoryA((inst.Root() + "\\update").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(staged.c_str(), nullptr));
+    std::ofstream(staged + "\\inside.xml") << Config();
+    inst.WriteConfig(Config(
+        "<Apply CLSID='{D3F6EF44-2AD0-48D5-9F66-ECCF3BCAD858}' Staging='..\\update'/>" + Task()));
+    const auto binFiles = [&]
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(inst.BinFolder()))
+        {
+            std::ostringstream bytes;
+            bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+            files[entry.path().string()] = entry.is_regular_file() ? bytes.str() : "folder";
+        }
+        return files;
+    };
+    const auto before = binFiles();
+    for (int iStart = 0; iStart < 2; ++iStart)
+    {
+        const CSessionResult result = inst.Run();
+        EXPECT_EQ(0u, result.exitCode);
+        EXPECT_EQ(Lines({"ApplyStagedConfig: " + staged +
+                         " is not a file: left where it is; the configuration stays as it is\n"}),
+                  result.records);
+        EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+    }
+    EXPECT_TRUE(before == binFiles());
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY),
+              ::GetFileAttributesA(staged.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST(RealInstallation, PathsOfMaxPathOrMoreOpenInTheirFullForm)
