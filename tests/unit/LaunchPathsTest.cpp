@@ -144,8 +144,8 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
     EXPECT_EQ(std::getenv("OSTRELIN_LONG_PATH_CHILD") != nullptr, strPath.size() > MAX_PATH);
     // The paths are read wide, as the launcher reads them; the key narrow.
     const std::pair<const std::vector<CTextCase>*, CText (*)(const char*)> tables[] = {
-        {&lookups, [](const char* psz)
-         { return AnsiFromWide(FindCommandLineArgument(Wide(psz).c_str(), L"%ResourceRoot%")); }},
+        {&lookups,
+         [](const char* psz) { return AnsiFromWide(FindResourceRootValue(Wide(psz).c_str())); }},
         {&keys, [](const char* psz) { return MakeInstanceKey(AtPageEnd(psz)); }},
         {&roots,
          [](const char* psz) { return AnsiFromWide(ResolveConfigPathFrom(Wide(psz), {})); }},
