@@ -21,7 +21,7 @@ double TimeRunTasks(const std::string& path)
     const LONGLONG nStart = ReadCounter();
     try
     {
-        IRunObserver quiet;
+        CExplainedRun quiet; // not explaining: silent
         RunTasks(strPath, &hRegisterMutex, quiet);
     }
     catch (const CCoreError&)

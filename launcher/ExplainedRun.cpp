@@ -62,6 +62,8 @@ void CExplainedRun::OnInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWai
 
 void CExplainedRun::OnPass(int nPass, const CText& strShownPath, bool fScrambled, long cChildren)
 {
+    if (!IsExplaining())
+        return;
     Explain("pass %d: %s, %s, %ld %s", nPass, strShownPath.GetString(),
             fScrambled ? "scrambled" : "plain", cChildren, Children(cChildren));
     if (nPass == cPassesNoted + 1)
@@ -76,6 +78,8 @@ void CExplainedRun::OnPass(int nPass, const CText& strShownPath, bool fScrambled
 void CExplainedRun::OnChild(const CXMLNodeList& taskList, long iChild, long cChildren,
                             const CText& strClsid)
 {
+    if (!IsExplaining())
+        return;
     m_iChild = iChild;
     m_strElement = taskList.GetItem(iChild).GetNodeName("");
     FormatText(m_strChild, "child %ld of %ld <%s> CLSID=\"%s\"", iChild + 1, cChildren,
@@ -85,13 +89,14 @@ void CExplainedRun::OnChild(const CXMLNodeList& taskList, long iChild, long cChi
 
 void CExplainedRun::OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid)
 {
+    if (!IsExplaining())
+        return;
     SetCrashContext(nullptr);
+    char szRegistration[2200] = "";
     if (pclsid != nullptr)
-        Explain("%s: %s (0x%08X), skipped; %s", m_strChild.GetString(), pszWhy,
-                static_cast<unsigned>(hr), DescribeClassRegistration(*pclsid).GetString());
-    else
-        Explain("%s: %s (0x%08X), skipped", m_strChild.GetString(), pszWhy,
-                static_cast<unsigned>(hr));
+        DescribeClassRegistration(*pclsid, szRegistration, sizeof(szRegistration));
+    Explain("%s: %s (0x%08X), skipped%s%s", m_strChild.GetString(), pszWhy,
+            static_cast<unsigned>(hr), pclsid != nullptr ? "; " : "", szRegistration);
 
     CText strSkipped;
     FormatText(strSkipped, "%s%schild %ld <%s> %s", m_strSkipped.GetString(),
@@ -107,6 +112,8 @@ void CExplainedRun::OnRunStarts()
 
 void CExplainedRun::OnRan(HRESULT hrRun, TaskInstruction eInstruction)
 {
+    if (!IsExplaining())
+        return;
     SetCrashContext(nullptr);
     Explain("%s: ran, Run 0x%08X, instruction %d (%s), %s ms", m_strChild.GetString(),
             static_cast<unsigned>(hrRun), static_cast<int>(eInstruction),
@@ -118,9 +125,10 @@ void CExplainedRun::OnRan(HRESULT hrRun, TaskInstruction eInstruction)
 void CExplainedRun::OnErrorEnd()
 {
     SetCrashContext(nullptr);
-    if (m_nRunStart != 0)
-        Explain("%s: Run failed after %s ms: the run ends", m_strChild.GetString(),
-                ExplainMilliseconds(m_nRunStart).GetString());
+    if (m_nRunStart == 0)
+        return;
+    Explain("%s: Run failed after %s ms: the run ends", m_strChild.GetString(),
+            ExplainMilliseconds(m_nRunStart).GetString());
     m_nRunStart = 0;
 }
 

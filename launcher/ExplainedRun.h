@@ -1,25 +1,36 @@
-// The explained run's records of the guard and the runner (Explain.h).
+// What the guard and the runner tell of their steps, so that they read as their
+// algorithms: the explained run's records (Explain.h) and the running child
+// for a crash record (CrashContext.h). Without the explained run every call
+// returns at once.
 #pragma once
 
-#include "RunObserver.h"
+#include "CoreText.h"
+#include "CoreXML.h"
+#include "ITask.h"
 
-class CExplainedRun : public IRunObserver
+class CExplainedRun
 {
 public:
-    void OnGuardMutexFailed(const char* pszName, DWORD dwError) override;
-    void OnUpdateProbe(DWORD dwProbe) override;
-    void OnInstanceMutexFailed(const CText& strKey, DWORD dwError) override;
-    void OnInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs) override;
+    // The guard. pszName could not be created, with the last error then;
+    // dwProbe: the update probe's wait result on the exclusive mutex.
+    void OnGuardMutexFailed(const char* pszName, DWORD dwError);
+    void OnUpdateProbe(DWORD dwProbe);
+    void OnInstanceMutexFailed(const CText& strKey, DWORD dwError);
+    void OnInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs);
 
-    void OnPass(int nPass, const CText& strShownPath, bool fScrambled, long cChildren) override;
-    void OnChild(const CXMLNodeList& taskList, long iChild, long cChildren,
-                 const CText& strClsid) override;
-    void OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid) override;
-    void OnRunStarts() override;
-    void OnRan(HRESULT hrRun, TaskInstruction eInstruction) override;
+    // The runner. A pass over the configuration, then for each child it
+    // reaches: OnChild, then OnSkipped, or OnRunStarts and OnRan. pclsid: the
+    // class that could not be created.
+    void OnPass(int nPass, const CText& strShownPath, bool fScrambled, long cChildren);
+    void OnChild(const CXMLNodeList& taskList, long iChild, long cChildren, const CText& strClsid);
+    void OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid);
+    void OnRunStarts();
+    void OnRan(HRESULT hrRun, TaskInstruction eInstruction);
 
-    void OnErrorEnd() override;
-    void OnEnd(int nExitCode) override;
+    // The end: an error that ends the run (before it is traced as caught), or
+    // the normal end with its exit code.
+    void OnErrorEnd();
+    void OnEnd(int nExitCode);
 
 private:
     // The child under way: "child <i> of <n> <<element>> CLSID="..."".

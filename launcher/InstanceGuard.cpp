@@ -22,7 +22,7 @@ const DWORD nInstanceWaitWithoutRoot = 0;
 
 // The guard's steps; pszMessage: what to show once the mutexes are closed.
 LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, bool fRootGiven,
-                           IRunObserver& observer, const char*& pszMessage)
+                           CExplainedRun& explained, const char*& pszMessage)
 {
     // Both fixed mutexes exist before either is tested.
     handles.hRegisterMutex.Attach(::CreateMutexA(nullptr, FALSE, szRegisterMutexName));
@@ -31,15 +31,15 @@ LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, 
     if (!handles.hRegisterMutex || !handles.hExclusiveMutex)
     {
         const bool fRegister = !handles.hRegisterMutex;
-        observer.OnGuardMutexFailed(fRegister ? szRegisterMutexName : szExclusiveMutexName,
-                                    fRegister ? dwRegisterError : ::GetLastError());
+        explained.OnGuardMutexFailed(fRegister ? szRegisterMutexName : szExclusiveMutexName,
+                                     fRegister ? dwRegisterError : ::GetLastError());
         pszMessage = szLoadingError;
         return LauncherResultGuardFailed;
     }
 
     // An owner of the exclusive mutex is installing an update.
     const DWORD dwProbe = ::WaitForSingleObject(handles.hExclusiveMutex.Get(), nUpdateProbeTimeout);
-    observer.OnUpdateProbe(dwProbe);
+    explained.OnUpdateProbe(dwProbe);
     if (dwProbe == WAIT_TIMEOUT)
     {
         pszMessage = szUpdateMessage;
@@ -50,26 +50,26 @@ LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, 
     // Not tested: without it the wait fails and the run goes unguarded.
     handles.hInstanceMutex.Attach(::CreateMutexA(nullptr, FALSE, strInstanceKey));
     if (!handles.hInstanceMutex)
-        observer.OnInstanceMutexFailed(strInstanceKey, ::GetLastError());
+        explained.OnInstanceMutexFailed(strInstanceKey, ::GetLastError());
 
     // Owned from here to the end of the main thread; never released explicitly.
     const DWORD nWait = fRootGiven ? nInstanceWaitWithRoot : nInstanceWaitWithoutRoot;
     const DWORD nWaitStart = ::GetTickCount();
     const DWORD dwWait = ::WaitForSingleObject(handles.hInstanceMutex.Get(), nWait);
     if (handles.hInstanceMutex)
-        observer.OnInstanceWait(strInstanceKey, dwWait, ::GetTickCount() - nWaitStart);
+        explained.OnInstanceWait(strInstanceKey, dwWait, ::GetTickCount() - nWaitStart);
     return dwWait == WAIT_TIMEOUT ? LauncherResultAlreadyRunning : LauncherResultProceed;
 }
 } // namespace
 
 LauncherResult TakeInstanceGuard(CGuardHandles& handles, const CText& strInstanceKey,
-                                 bool fRootGiven, IRunObserver& observer)
+                                 bool fRootGiven, CExplainedRun& explained)
 {
     const char* pszMessage = nullptr;
     LauncherResult eResult;
     {
         CGuardHandles taken; // closed here, in their order, unless handed over
-        eResult = TakeMutexes(taken, strInstanceKey, fRootGiven, observer, pszMessage);
+        eResult = TakeMutexes(taken, strInstanceKey, fRootGiven, explained, pszMessage);
         if (eResult == LauncherResultProceed)
             handles = std::move(taken);
     }

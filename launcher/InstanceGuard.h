@@ -4,7 +4,7 @@
 #include "CoreHandle.h"
 #include "CoreText.h"
 #include "LauncherResult.h"
-#include "RunObserver.h"
+#include "ExplainedRun.h"
 
 // The guard's three mutexes. The updater and older copies rely on the order in
 // which they are closed: register, exclusive, instance; so they are declared
@@ -18,10 +18,10 @@ struct CGuardHandles
 
 // Takes the guard for the installation of strInstanceKey; an instance held
 // elsewhere is waited for only when the command line gives a root. Its steps
-// go to observer. LauncherResultProceed with the mutexes open in handles;
+// go to explained. LauncherResultProceed with the mutexes open in handles;
 // otherwise they are closed first, and then the message, if any, shown.
 LauncherResult TakeInstanceGuard(CGuardHandles& handles, const CText& strInstanceKey,
-                                 bool fRootGiven, IRunObserver& observer);
+                                 bool fRootGiven, CExplainedRun& explained);
 
 extern const char szRegisterMutexName[];
 extern const char szExclusiveMutexName[];

@@ -53,15 +53,6 @@ CText ShortenInstanceKey(const CText& strKey)
 }
 } // namespace
 
-CLaunchContext ReadLaunchContext()
-{
-    CLaunchContext context;
-    context.strInstanceKey = MakeInstanceKey(::GetCommandLineA());
-    context.strRootValue = GetResourceRootValue();
-    context.strConfigPath = ResolveConfigPath(context.strRootValue);
-    return context;
-}
-
 CWideText GetResourceRootValue()
 {
     return FindResourceRootValue(::GetCommandLineW());

@@ -4,18 +4,6 @@
 
 #include "CoreText.h"
 
-// What one start works out from its command line, once, and hands on.
-struct CLaunchContext
-{
-    CText strInstanceKey;   // the installation's instance mutex name
-    CWideText strRootValue; // the %ResourceRoot% value, or empty
-    CWideText strConfigPath;
-};
-
-// The running process's: the key from the full narrow command line (the
-// updater computes it from the same text), the root from the wide one.
-CLaunchContext ReadLaunchContext();
-
 // The value of the %ResourceRoot% argument on the running process's command
 // line, or on pszCommandLine; empty without one.
 CWideText GetResourceRootValue();

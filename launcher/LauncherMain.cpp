@@ -1,7 +1,6 @@
 #include "LauncherMain.h"
 
 #include "CoreError.h"
-#include "Explain.h"
 #include "ExplainedRun.h"
 #include "InstanceGuard.h"
 #include "LaunchPaths.h"
@@ -11,29 +10,29 @@ int LauncherMain(const char* /*pszCmdLine*/, int /*nShowCmd*/)
 {
     // The full command line, not the tail WinMain got: the key is the
     // installation's, the root is wide.
-    const CLaunchContext context = ReadLaunchContext();
+    const CText strInstanceKey = MakeInstanceKey(::GetCommandLineA());
+    const CWideText strRootValue = GetResourceRootValue();
+    const CWideText strConfigPath = ResolveConfigPath(strRootValue);
     CExplainedRun explained;
-    IRunObserver quiet;
-    IRunObserver& observer = IsExplaining() ? explained : quiet;
     {
         CGuardHandles handles; // closed at the end of this block, in their order
-        const LauncherResult eGuard = TakeInstanceGuard(handles, context.strInstanceKey,
-                                                        !context.strRootValue.empty(), observer);
+        const LauncherResult eGuard =
+            TakeInstanceGuard(handles, strInstanceKey, !strRootValue.empty(), explained);
         if (eGuard != LauncherResultProceed)
             return eGuard;
 
         // The one catch site of the launcher's errors: the error end.
         try
         {
-            RunTasks(context.strConfigPath, handles.hRegisterMutex.AddressOf(), observer);
+            RunTasks(strConfigPath, handles.hRegisterMutex.AddressOf(), explained);
         }
         catch (const CCoreError& error)
         {
-            observer.OnErrorEnd();
+            explained.OnErrorEnd();
             error.TraceCaught(CORE_SOURCE_LOCATION());
             return LauncherResultRunFailed;
         }
-        observer.OnEnd(LauncherResultProceed);
+        explained.OnEnd(LauncherResultProceed);
     }
     // The normal end: nothing after this runs, not even COM's shutdown.
     ::ExitProcess(LauncherResultProceed);

@@ -22,15 +22,15 @@ CXMLNodeList GetTaskList(const CXMLElement& Node)
 // task's instruction ends the pass. A child that names no usable task is
 // skipped; only a registered class that cannot be created leaves a trace.
 bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* phRegisterMutex,
-             IRunObserver& observer, TaskInstruction& eInstruction)
+             CExplainedRun& explained, TaskInstruction& eInstruction)
 {
     const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "");
-    observer.OnChild(taskList, iChild, cChildren, strClsid);
+    explained.OnChild(taskList, iChild, cChildren, strClsid);
     CLSID clsid;
     const HRESULT hrClsid = ::CLSIDFromString(CComBSTR(strClsid), &clsid);
     if (hrClsid != S_OK)
     {
-        observer.OnSkipped("not a CLSID", hrClsid, nullptr);
+        explained.OnSkipped("not a CLSID", hrClsid, nullptr);
         return false;
     }
 
@@ -53,10 +53,10 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
                     taskList.GetItem(iChild).GetNodeName("").GetString(), strClsid.GetString());
                 TraceText(strRecord);
             }
-            observer.OnSkipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
-                               : hrCreate == E_NOINTERFACE     ? "no ITask interface"
-                                                               : "cannot be created",
-                               hrCreate, &clsid);
+            explained.OnSkipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
+                                : hrCreate == E_NOINTERFACE     ? "no ITask interface"
+                                                                : "cannot be created",
+                                hrCreate, &clsid);
             return false;
         }
         ::SetLastError(ERROR_INVALID_DATA); // S_OK without an interface
@@ -69,23 +69,23 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
         }
         if (hrInit != S_OK)
         {
-            observer.OnSkipped("Init refused", hrInit, nullptr);
+            explained.OnSkipped("Init refused", hrInit, nullptr);
             return false;
         }
 
-        observer.OnRunStarts();
+        explained.OnRunStarts();
         // The trace shows this expression exactly as written.
         // clang-format off
         const HRESULT hrRun = CHECK_HRESULT(pifTask->Run( &eInstruction ));
         // clang-format on
-        observer.OnRan(hrRun, eInstruction);
+        explained.OnRan(hrRun, eInstruction);
     } // the task is released before its instruction is looked at
 
     return eInstruction == InstructionStop || eInstruction == InstructionReload;
 }
 } // namespace
 
-void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, IRunObserver& observer)
+void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, CExplainedRun& explained)
 {
     // Traces show the path in the ANSI code page.
     const CText strShownPath = AnsiFromWide(strConfigPath);
@@ -109,10 +109,10 @@ void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, IRunObser
         const CXMLNodeList taskList = GetTaskList(Node);
 
         const long cChildren = taskList.GetLength();
-        observer.OnPass(nPass, strShownPath, fScrambled, cChildren);
+        explained.OnPass(nPass, strShownPath, fScrambled, cChildren);
         for (long iChild = 0; iChild < cChildren; ++iChild)
         {
-            if (RunTask(taskList, iChild, cChildren, phRegisterMutex, observer, eInstruction))
+            if (RunTask(taskList, iChild, cChildren, phRegisterMutex, explained, eInstruction))
                 break;
         }
         if (eInstruction != InstructionReload)

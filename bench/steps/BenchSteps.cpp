@@ -67,7 +67,7 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
     try
     {
         CGuardHandles handles;
-        IRunObserver quiet;
+        CExplainedRun quiet; // not explaining: silent
         TakeInstanceGuard(handles, MakeInstanceKey(::GetCommandLineA()),
                           !GetResourceRootValue().empty(), quiet);
         // The launcher's own path: the wide forms.

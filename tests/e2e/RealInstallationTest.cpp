@@ -527,7 +527,7 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         pass("scrambled", 4),
         X(child(1, 4, "Bad", "nope") + "not a CLSID (0x800401F3), skipped"),
         X(child(2, 4, "Unknown", unknown) + "not registered (0x80040154), skipped; " + view +
-          "no InprocServer32 key"),
+          "no InprocServer32 value"),
         X(child(3, 4, "Task", clsid) + "Init refused (0x00000001), skipped"),
         X(child(4, 4, "Task", clsid) + "ran, Run 0x00000000, instruction 2 (stop), T ms"),
         X("run ends: 1 of 4 children ran, 3 skipped: child 1 <Bad> not a CLSID, child 2 "
