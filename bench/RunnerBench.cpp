@@ -21,7 +21,8 @@ double TimeRunTasks(const std::string& path)
     const LONGLONG nStart = ReadCounter();
     try
     {
-        RunTasks(strPath, &hRegisterMutex);
+        CExplainedRun quiet; // not explaining: silent
+        RunTasks(strPath, &hRegisterMutex, quiet);
     }
     catch (const CCoreError&)
     {

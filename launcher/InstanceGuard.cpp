@@ -1,7 +1,5 @@
 #include "InstanceGuard.h"
 
-#include "Explain.h"
-
 #include <utility>
 
 // Shared with the updater and with copies in the field: exact texts.
@@ -22,33 +20,9 @@ const DWORD nUpdateProbeTimeout = 1000;
 const DWORD nInstanceWaitWithRoot = 30000;
 const DWORD nInstanceWaitWithoutRoot = 0;
 
-void ExplainProbe(DWORD dwProbe)
-{
-    if (dwProbe == WAIT_TIMEOUT)
-        Explain("guard: update probe: \"%s\" is owned by the updater", szExclusiveMutexName);
-    else if (dwProbe == WAIT_ABANDONED)
-        Explain("guard: update probe: \"%s\" was abandoned: no update running",
-                szExclusiveMutexName);
-    else
-        Explain("guard: update probe: no update running");
-}
-
-void ExplainInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs)
-{
-    if (dwWait == WAIT_TIMEOUT)
-        Explain("guard: instance key \"%s\" is held by another copy (waited %lu ms)",
-                strKey.GetString(), nWaitedMs);
-    else if (dwWait == WAIT_ABANDONED)
-        // Every copy ends holding its key: this is the normal hand-over.
-        Explain("guard: instance key \"%s\" taken over from a copy that has ended",
-                strKey.GetString());
-    else
-        Explain("guard: instance key \"%s\" taken (waited %lu ms)", strKey.GetString(), nWaitedMs);
-}
-
 // The guard's steps; pszMessage: what to show once the mutexes are closed.
 LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, bool fRootGiven,
-                           const char*& pszMessage)
+                           CExplainedRun& explained, const char*& pszMessage)
 {
     // Both fixed mutexes exist before either is tested.
     handles.hRegisterMutex.Attach(::CreateMutexA(nullptr, FALSE, szRegisterMutexName));
@@ -57,16 +31,15 @@ LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, 
     if (!handles.hRegisterMutex || !handles.hExclusiveMutex)
     {
         const bool fRegister = !handles.hRegisterMutex;
-        Explain("guard: \"%s\" could not be created (LastError %lu)",
-                fRegister ? szRegisterMutexName : szExclusiveMutexName,
-                fRegister ? dwRegisterError : ::GetLastError());
+        explained.OnGuardMutexFailed(fRegister ? szRegisterMutexName : szExclusiveMutexName,
+                                     fRegister ? dwRegisterError : ::GetLastError());
         pszMessage = szLoadingError;
         return LauncherResultGuardFailed;
     }
 
     // An owner of the exclusive mutex is installing an update.
     const DWORD dwProbe = ::WaitForSingleObject(handles.hExclusiveMutex.Get(), nUpdateProbeTimeout);
-    ExplainProbe(dwProbe);
+    explained.OnUpdateProbe(dwProbe);
     if (dwProbe == WAIT_TIMEOUT)
     {
         pszMessage = szUpdateMessage;
@@ -77,27 +50,26 @@ LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, 
     // Not tested: without it the wait fails and the run goes unguarded.
     handles.hInstanceMutex.Attach(::CreateMutexA(nullptr, FALSE, strInstanceKey));
     if (!handles.hInstanceMutex)
-        Explain("guard: instance mutex \"%s\" could not be created (LastError %lu): runs unguarded",
-                strInstanceKey.GetString(), ::GetLastError());
+        explained.OnInstanceMutexFailed(strInstanceKey, ::GetLastError());
 
     // Owned from here to the end of the main thread; never released explicitly.
     const DWORD nWait = fRootGiven ? nInstanceWaitWithRoot : nInstanceWaitWithoutRoot;
     const DWORD nWaitStart = ::GetTickCount();
     const DWORD dwWait = ::WaitForSingleObject(handles.hInstanceMutex.Get(), nWait);
     if (handles.hInstanceMutex)
-        ExplainInstanceWait(strInstanceKey, dwWait, ::GetTickCount() - nWaitStart);
+        explained.OnInstanceWait(strInstanceKey, dwWait, ::GetTickCount() - nWaitStart);
     return dwWait == WAIT_TIMEOUT ? LauncherResultAlreadyRunning : LauncherResultProceed;
 }
 } // namespace
 
 LauncherResult TakeInstanceGuard(CGuardHandles& handles, const CText& strInstanceKey,
-                                 bool fRootGiven)
+                                 bool fRootGiven, CExplainedRun& explained)
 {
     const char* pszMessage = nullptr;
     LauncherResult eResult;
     {
         CGuardHandles taken; // closed here, in their order, unless handed over
-        eResult = TakeMutexes(taken, strInstanceKey, fRootGiven, pszMessage);
+        eResult = TakeMutexes(taken, strInstanceKey, fRootGiven, explained, pszMessage);
         if (eResult == LauncherResultProceed)
             handles = std::move(taken);
     }

@@ -3,7 +3,8 @@
 
 #include "CoreHandle.h"
 #include "CoreText.h"
-#include "LauncherMain.h"
+#include "LauncherResult.h"
+#include "ExplainedRun.h"
 
 // The guard's three mutexes. The updater and older copies rely on the order in
 // which they are closed: register, exclusive, instance; so they are declared
@@ -16,11 +17,11 @@ struct CGuardHandles
 };
 
 // Takes the guard for the installation of strInstanceKey; an instance held
-// elsewhere is waited for only when the command line names %ResourceRoot%.
-// LauncherResultProceed with the mutexes open in handles; otherwise they are
-// closed first, and then the message, if any, shown.
+// elsewhere is waited for only when the command line gives a root. Its steps
+// go to explained. LauncherResultProceed with the mutexes open in handles;
+// otherwise they are closed first, and then the message, if any, shown.
 LauncherResult TakeInstanceGuard(CGuardHandles& handles, const CText& strInstanceKey,
-                                 bool fRootGiven);
+                                 bool fRootGiven, CExplainedRun& explained);
 
 extern const char szRegisterMutexName[];
 extern const char szExclusiveMutexName[];

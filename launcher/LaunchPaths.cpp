@@ -7,6 +7,7 @@
 
 namespace
 {
+const wchar_t szResourceRootName[] = L"%ResourceRoot%";
 const wchar_t szConfigSuffix[] = L"\\bin\\Config.xml";
 const wchar_t szParentStep[] = L"/../";
 
@@ -51,6 +52,16 @@ CText ShortenInstanceKey(const CText& strKey)
     return strShort;
 }
 } // namespace
+
+CWideText GetResourceRootValue()
+{
+    return FindResourceRootValue(::GetCommandLineW());
+}
+
+CWideText FindResourceRootValue(const wchar_t* pszCommandLine)
+{
+    return FindCommandLineArgument(pszCommandLine, szResourceRootName);
+}
 
 CWideText GetCommandLineArgument(const wchar_t* pszName)
 {

@@ -4,6 +4,11 @@
 
 #include "CoreText.h"
 
+// The value of the %ResourceRoot% argument on the running process's command
+// line, or on pszCommandLine; empty without one.
+CWideText GetResourceRootValue();
+CWideText FindResourceRootValue(const wchar_t* pszCommandLine);
+
 // The value of argument pszName (" name=value", the value bare up to the next
 // blank, or in double or single quotes) on the wide process command line, or
 // empty.

@@ -1,7 +1,7 @@
 #include "LauncherMain.h"
 
 #include "CoreError.h"
-#include "Explain.h"
+#include "ExplainedRun.h"
 #include "InstanceGuard.h"
 #include "LaunchPaths.h"
 #include "TaskRunner.h"
@@ -9,27 +9,30 @@
 int LauncherMain(const char* /*pszCmdLine*/, int /*nShowCmd*/)
 {
     // The full command line, not the tail WinMain got: the key is the
-    // installation's (the updater computes the same one), the root is wide.
+    // installation's, the root is wide.
     const CText strInstanceKey = MakeInstanceKey(::GetCommandLineA());
-    const CWideText strRootValue = GetCommandLineArgument(L"%ResourceRoot%");
+    const CWideText strRootValue = GetResourceRootValue();
+    const CWideText strConfigPath = ResolveConfigPath(strRootValue);
+    CExplainedRun explained;
     {
         CGuardHandles handles; // closed at the end of this block, in their order
         const LauncherResult eGuard =
-            TakeInstanceGuard(handles, strInstanceKey, !strRootValue.empty());
+            TakeInstanceGuard(handles, strInstanceKey, !strRootValue.empty(), explained);
         if (eGuard != LauncherResultProceed)
             return eGuard;
 
         // The one catch site of the launcher's errors: the error end.
         try
         {
-            RunTasks(ResolveConfigPath(strRootValue), handles.hRegisterMutex.AddressOf());
+            RunTasks(strConfigPath, handles.hRegisterMutex.AddressOf(), explained);
         }
         catch (const CCoreError& error)
         {
+            explained.OnErrorEnd();
             error.TraceCaught(CORE_SOURCE_LOCATION());
             return LauncherResultRunFailed;
         }
-        Explain("ends with exit code 0");
+        explained.OnEnd(LauncherResultProceed);
     }
     // The normal end: nothing after this runs, not even COM's shutdown.
     ::ExitProcess(LauncherResultProceed);

@@ -4,7 +4,6 @@
 #include "CoreError.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
-#include "Explain.h"
 #include "ITask.h"
 
 namespace
@@ -19,82 +18,19 @@ CXMLNodeList GetTaskList(const CXMLElement& Node)
     return Run.GetChildNodes();
 }
 
-CText ElementName(const CXMLNodeList& taskList, long iChild)
-{
-    return taskList.GetItem(iChild).GetNodeName("");
-}
-
-const char* DescribeInstruction(TaskInstruction eInstruction)
-{
-    const char* const names[] = {"continue", "reload", "stop"};
-    return eInstruction >= InstructionContinue && eInstruction <= InstructionStop
-               ? names[eInstruction]
-               : "taken as continue";
-}
-
-// The explained run's record of one child: what became of it, written once,
-// also when its Run ends the run with an error.
-class CChildExplanation
-{
-public:
-    CChildExplanation(const CXMLNodeList& taskList, long iChild, long cChildren,
-                      const CText& strClsid)
-    {
-        if (IsExplaining())
-            FormatText(m_strChild, "child %ld of %ld <%s> CLSID=\"%s\"", iChild + 1, cChildren,
-                       ElementName(taskList, iChild).GetString(), strClsid.GetString());
-    }
-    ~CChildExplanation()
-    {
-        if (m_nRunStart == 0)
-            return;
-        try
-        {
-            Explain("%s: Run failed after %s ms: the run ends", m_strChild.GetString(),
-                    ExplainMilliseconds(m_nRunStart).GetString());
-        }
-        catch (...)
-        {
-            // Out of memory while an error ends the run: its Thrown record tells.
-        }
-    }
-    CChildExplanation(const CChildExplanation&) = delete;
-    CChildExplanation& operator=(const CChildExplanation&) = delete;
-
-    void Skipped(const char* pszWhy, HRESULT hr)
-    {
-        Explain("%s: %s (0x%08X), skipped", m_strChild.GetString(), pszWhy,
-                static_cast<unsigned>(hr));
-    }
-    void RunStarts() { m_nRunStart = ExplainClock(); }
-    void Ran(HRESULT hrRun, TaskInstruction eInstruction)
-    {
-        if (m_nRunStart == 0)
-            return;
-        Explain("%s: ran, Run 0x%08X, instruction %d (%s), %s ms", m_strChild.GetString(),
-                static_cast<unsigned>(hrRun), static_cast<int>(eInstruction),
-                DescribeInstruction(eInstruction), ExplainMilliseconds(m_nRunStart).GetString());
-        m_nRunStart = 0;
-    }
-
-private:
-    CText m_strChild; // empty unless explaining
-    LONGLONG m_nRunStart = 0;
-};
-
 // Creates, initialises and runs the task of child iChild. Returns true when the
 // task's instruction ends the pass. A child that names no usable task is
 // skipped; only a registered class that cannot be created leaves a trace.
 bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* phRegisterMutex,
-             TaskInstruction& eInstruction)
+             CExplainedRun& explained, TaskInstruction& eInstruction)
 {
     const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "");
-    CChildExplanation explanation(taskList, iChild, cChildren, strClsid);
+    explained.OnChild(taskList, iChild, cChildren, strClsid);
     CLSID clsid;
     const HRESULT hrClsid = ::CLSIDFromString(CComBSTR(strClsid), &clsid);
     if (hrClsid != S_OK)
     {
-        explanation.Skipped("not a CLSID", hrClsid);
+        explained.OnSkipped("not a CLSID", hrClsid, nullptr);
         return false;
     }
 
@@ -114,13 +50,13 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
                     strRecord,
                     "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"\n",
                     static_cast<unsigned>(hrCreate), iChild + 1,
-                    ElementName(taskList, iChild).GetString(), strClsid.GetString());
+                    taskList.GetItem(iChild).GetNodeName("").GetString(), strClsid.GetString());
                 TraceText(strRecord);
             }
-            explanation.Skipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
+            explained.OnSkipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
                                 : hrCreate == E_NOINTERFACE     ? "no ITask interface"
                                                                 : "cannot be created",
-                                hrCreate);
+                                hrCreate, &clsid);
             return false;
         }
         ::SetLastError(ERROR_INVALID_DATA); // S_OK without an interface
@@ -133,23 +69,23 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
         }
         if (hrInit != S_OK)
         {
-            explanation.Skipped("Init refused", hrInit);
+            explained.OnSkipped("Init refused", hrInit, nullptr);
             return false;
         }
 
-        explanation.RunStarts();
+        explained.OnRunStarts();
         // The trace shows this expression exactly as written.
         // clang-format off
         const HRESULT hrRun = CHECK_HRESULT(pifTask->Run( &eInstruction ));
         // clang-format on
-        explanation.Ran(hrRun, eInstruction);
+        explained.OnRan(hrRun, eInstruction);
     } // the task is released before its instruction is looked at
 
     return eInstruction == InstructionStop || eInstruction == InstructionReload;
 }
 } // namespace
 
-void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex)
+void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, CExplainedRun& explained)
 {
     // Traces show the path in the ANSI code page.
     const CText strShownPath = AnsiFromWide(strConfigPath);
@@ -173,12 +109,10 @@ void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex)
         const CXMLNodeList taskList = GetTaskList(Node);
 
         const long cChildren = taskList.GetLength();
-        Explain("pass %d: %s, %s, %ld %s", nPass, strShownPath.GetString(),
-                fScrambled ? "scrambled" : "plain", cChildren,
-                cChildren == 1 ? "child" : "children");
+        explained.OnPass(nPass, strShownPath, fScrambled, cChildren);
         for (long iChild = 0; iChild < cChildren; ++iChild)
         {
-            if (RunTask(taskList, iChild, cChildren, phRegisterMutex, eInstruction))
+            if (RunTask(taskList, iChild, cChildren, phRegisterMutex, explained, eInstruction))
                 break;
         }
         if (eInstruction != InstructionReload)

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "CoreText.h"
+#include "ExplainedRun.h"
 
 // Passes over the configuration at strConfigPath until one ends without a
-// reload. phRegisterMutex is lent to every task's Init. Errors leave as
-// CCoreError.
-void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex);
+// reload. phRegisterMutex is lent to every task's Init; explained hears of each
+// pass and child. Errors leave as CCoreError.
+void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, CExplainedRun& explained);

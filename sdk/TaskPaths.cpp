@@ -24,7 +24,7 @@ std::wstring ExpandEnvironment(const std::wstring& strPath)
 std::wstring GetLiveConfigPath()
 {
     // Wide, as the launcher resolves it: folders outside the ANSI code page.
-    const CWideText strConfigPath = ResolveConfigPath(GetCommandLineArgument(L"%ResourceRoot%"));
+    const CWideText strConfigPath = ResolveConfigPath(GetResourceRootValue());
     return GetFullTaskPath(std::wstring(strConfigPath.c_str(), strConfigPath.size()));
 }
 

@@ -67,8 +67,9 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
     try
     {
         CGuardHandles handles;
+        CExplainedRun quiet; // not explaining: silent
         TakeInstanceGuard(handles, MakeInstanceKey(::GetCommandLineA()),
-                          !GetCommandLineArgument(L"%ResourceRoot%").empty());
+                          !GetResourceRootValue().empty(), quiet);
         // The launcher's own path: the wide forms.
         const CWideText strConfigPath =
             ResolveConfigPath(WideFromText(config.c_str(), static_cast<int>(config.size())));

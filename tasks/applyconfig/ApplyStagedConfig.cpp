@@ -10,17 +10,51 @@
 // The file moves byte for byte, plain or scrambled, in one rename that replaces
 // the target, so the launcher reads either the old file or the new one. Only
 // the exact name File is taken: an updater writes the file under another name
-// (Config.xml.new) and renames it when it is complete. The staging folder must
-// be on the target's volume. After a move Run returns InstructionReload; with
-// nothing staged, InstructionContinue. Relative paths start at the folder of
-// Config.xml. A staged file that cannot be moved fails Run with the HRESULT of
-// the Win32 error.
+// (Config.xml.new) and renames it when it is complete. Only a regular file is
+// taken: a folder or anything else of that name stays where it is, with a
+// record, and the run goes on with the configuration it has. The staging
+// folder must be on the target's volume. After a move Run returns
+// InstructionReload; otherwise InstructionContinue. Relative paths start at
+// the folder of Config.xml. A staged file that cannot be moved fails Run with
+// the HRESULT of the Win32 error.
 #include "ApplyStagedConfigClsid.h"
 #include "OstrelinTask.h"
 #include "TaskConfig.h"
 #include "TaskPaths.h"
 
 #include "CoreError.h"
+#include "CoreHandle.h"
+
+#include <cstring>
+#include <vector>
+
+namespace
+{
+// The NT form of a full path, which a rename by handle takes.
+std::wstring NtPathOf(const std::wstring& strFull)
+{
+    if (strFull.compare(0, 4, L"\\\\?\\") == 0)
+        return L"\\??\\" + strFull.substr(4);
+    if (strFull.compare(0, 2, L"\\\\") == 0)
+        return L"\\??\\UNC\\" + strFull.substr(2);
+    return L"\\??\\" + strFull;
+}
+
+// Renames the file of hFile to strTarget, replacing what is there.
+BOOL RenameByHandle(HANDLE hFile, const std::wstring& strTarget)
+{
+    const std::wstring strName = NtPathOf(strTarget);
+    const DWORD cbName = static_cast<DWORD>(strName.size() * sizeof(wchar_t));
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + cbName);
+    FILE_RENAME_INFO* const pInfo = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    pInfo->ReplaceIfExists = TRUE;
+    pInfo->RootDirectory = nullptr;
+    pInfo->FileNameLength = cbName;
+    std::memcpy(pInfo->FileName, strName.c_str(), cbName + sizeof(wchar_t));
+    return ::SetFileInformationByHandle(hFile, FileRenameInfo, pInfo,
+                                        static_cast<DWORD>(buffer.size()));
+}
+} // namespace
 
 using namespace OstrelinSdk;
 
@@ -46,18 +80,33 @@ class CApplyStagedConfigTask : public CTaskBase
         CHECK_HRESULT(m_hrConfig);
         eInstruction = InstructionContinue;
         const std::wstring strStaged = ResolveTaskPath(m_strStaging + L"\\" + m_strFile);
-        const DWORD dwAttributes = ::GetFileAttributesW(strStaged.c_str());
+        // What is moved is what was looked at: the rename goes through this
+        // handle, and no one else can move or delete the entry while it is open.
+        // (A move by name replaced the live file with a folder under Wine.)
+        const CUniqueFileHandle hStaged(
+            ::CreateFileW(strStaged.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         const DWORD dwError = ::GetLastError();
-        if (dwAttributes == INVALID_FILE_ATTRIBUTES &&
-            (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND))
+        if (!hStaged && (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND))
             return S_OK; // nothing staged
+        CHECK_WIN32(hStaged);
+
+        BY_HANDLE_FILE_INFORMATION info = {};
+        CHECK_WIN32(::GetFileInformationByHandle(hStaged.Get(), &info));
+        const DWORD dwNotFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+        if ((info.dwFileAttributes & dwNotFile) != 0 ||
+            ::GetFileType(hStaged.Get()) != FILE_TYPE_DISK)
+        {
+            TraceTaskText("ApplyStagedConfig", strStaged + L" is not a file: left where it is; "
+                                                           L"the configuration stays as it is");
+            return S_OK;
+        }
 
         const std::wstring strTarget =
             m_strTarget.empty() ? GetLiveConfigPath() : ResolveTaskPath(m_strTarget);
         TraceTaskText("ApplyStagedConfig", L"moving " + strStaged + L" to " + strTarget);
-        const BOOL fMoved = ::MoveFileExW(strStaged.c_str(), strTarget.c_str(),
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        CHECK_WIN32(fMoved);
+        CHECK_WIN32(RenameByHandle(hStaged.Get(), strTarget));
         eInstruction = InstructionReload;
         return S_OK;
     }

@@ -272,6 +272,8 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
         DWORD exitCode;
     } cases[] = {
         {"own:exclusive", "", 2},
+        // Another copy's probe owns it for an instant: this one waits it out.
+        {"own:exclusive", "instant", 0},
         // Would wait for the running copy, but the update probe comes first.
         {"own:exclusive own:instance", "root", 2},
         {"hold:exclusive", "", 0},
@@ -322,6 +324,12 @@ TEST(InstanceGuard, UpdaterCopiesAndNamesTakenByOthers)
         std::future<CSessionResult> run =
             std::async(std::launch::async,
                        [&] { return CInstallation::RunCommandLine(commandLine, options); });
+        if (start == "instant")
+        {
+            // Less than the probe's wait after the launcher's start, so after its probe began.
+            ::Sleep(900);
+            owners.back()->Release();
+        }
         if (start.find("release") != std::string::npos ||
             start.find("abandon") != std::string::npos)
         {

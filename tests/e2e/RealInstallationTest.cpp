@@ -17,7 +17,9 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -112,6 +114,20 @@ std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
     reason.erase(reason.find_last_not_of(" \t\r\n") + 1);
     return "---->\tCXMLDoc::FromURL() parse error " + path + "(" + std::to_string(nLine) + "," +
            std::to_string(nColumn) + "): " + reason + "\n";
+}
+
+// Registers clsid as an in-process server at value, of type REG_SZ or
+// REG_EXPAND_SZ; returns the class's key, for RegDeleteTreeA.
+std::string RegisterInprocServer(const std::string& clsid, const std::string& value, DWORD dwType)
+{
+    const std::string key = "Software\\Classes\\CLSID\\" + clsid;
+    HKEY hKey = nullptr;
+    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\InprocServer32").c_str(), 0, nullptr, 0,
+                      KEY_WRITE, nullptr, &hKey, nullptr);
+    ::RegSetValueExA(hKey, nullptr, 0, dwType, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+    ::RegCloseKey(hKey);
+    return key;
 }
 
 // A name that makes an installation's bin folder cchFolder characters long,
@@ -394,15 +410,8 @@ TEST(RealInstallation, BrokenInstallationsSayWhatIsBroken)
 {
     CInstallation inst("broken");
     // A class registered as in-process server whose DLL is gone.
-    const std::string key = std::string("Software\\Classes\\CLSID\\") + szMissingClsid;
-    const std::string dll = inst.BinFolder() + "\\Gone.dll";
-    HKEY hKey = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\InprocServer32").c_str(), 0, nullptr,
-                                0, KEY_WRITE, nullptr, &hKey, nullptr));
-    ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
-                     static_cast<DWORD>(dll.size() + 1));
-    ::RegCloseKey(hKey);
+    const std::string key =
+        RegisterInprocServer(szMissingClsid, inst.BinFolder() + "\\Gone.dll", REG_SZ);
 
     const std::string runner = "launcher/TaskRunner.cpp";
     const std::string caught =
@@ -453,6 +462,39 @@ TEST(RealInstallation, BrokenInstallationsSayWhatIsBroken)
         EXPECT_EQ(c.log, TakeLog());
     }
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+
+    // A folder named Config.xml where an update is staged stays there, and so
+    // does every file of bin, byte for byte, start after start.
+    const std::string staged = inst.Root() + "\\update\\Config.xml";
+    ASSERT_TRUE(::CreateDirectoryA((inst.Root() + "\\update").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(staged.c_str(), nullptr));
+    std::ofstream(staged + "\\inside.xml") << Config();
+    inst.WriteConfig(Config(
+        "<Apply CLSID='{D3F6EF44-2AD0-48D5-9F66-ECCF3BCAD858}' Staging='..\\update'/>" + Task()));
+    const auto binFiles = [&]
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(inst.BinFolder()))
+        {
+            std::ostringstream bytes;
+            bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+            files[entry.path().string()] = entry.is_regular_file() ? bytes.str() : "folder";
+        }
+        return files;
+    };
+    const auto before = binFiles();
+    for (int iStart = 0; iStart < 2; ++iStart)
+    {
+        const CSessionResult result = inst.Run();
+        EXPECT_EQ(0u, result.exitCode);
+        EXPECT_EQ(Lines({"ApplyStagedConfig: " + staged +
+                         " is not a file: left where it is; the configuration stays as it is\n"}),
+                  result.records);
+        EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+    }
+    EXPECT_TRUE(before == binFiles());
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY),
+              ::GetFileAttributesA(staged.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST(RealInstallation, PathsOfMaxPathOrMoreOpenInTheirFullForm)
@@ -483,6 +525,8 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
     const std::string clsid = szOstrelinTestTaskClsid,
                       unknown = "{00000000-0000-0000-0000-0000000ABCDE}";
     const auto X = [](const std::string& text) { return "Ostrelin: " + text + "\n"; };
+    const std::string view =
+        sizeof(void*) == 8 ? "64-bit registry view: " : "32-bit registry view: ";
     const auto pass = [&](const char* pszForm, int cChildren)
     {
         return X("pass 1: " + inst.BinFolder() + "/../\\bin\\Config.xml, " + pszForm + ", " +
@@ -504,10 +548,19 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         taken,
         pass("scrambled", 4),
         X(child(1, 4, "Bad", "nope") + "not a CLSID (0x800401F3), skipped"),
-        X(child(2, 4, "Unknown", unknown) + "not registered (0x80040154), skipped"),
+        X(child(2, 4, "Unknown", unknown) + "not registered (0x80040154), skipped; " + view +
+          "no InprocServer32 value"),
         X(child(3, 4, "Task", clsid) + "Init refused (0x00000001), skipped"),
         X(child(4, 4, "Task", clsid) + "ran, Run 0x00000000, instruction 2 (stop), T ms"),
+        X("run ends: 1 of 4 children ran, 3 skipped: child 1 <Bad> not a CLSID, child 2 "
+          "<Unknown> not registered, child 3 <Task> Init refused"),
         X("ends with exit code 0")};
+    // Registered as COM reads it: quoted, with a variable; the file is gone.
+    const std::string gone = "%SystemRoot%\\no-such\\Gone.dll",
+                      goneKey =
+                          RegisterInprocServer(szMissingClsid, "\"" + gone + "\"", REG_EXPAND_SZ);
+    char szGone[MAX_PATH];
+    ::ExpandEnvironmentStringsA(gone.c_str(), szGone, MAX_PATH);
     const std::string failed = Config(Task("RunResult='0x8FFF0001'")),
                       runner = "launcher/TaskRunner.cpp";
     const std::string what = "HRESULT: 0x8FFF0001 : \"?\") pifTask->Run( &eInstruction ): [DATE]\n";
@@ -557,6 +610,17 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
           pass("plain", 1),
           X(child(1, 1, "Task", clsid) + "ran, Run 0x00000000, instruction 0 (continue), T ms"),
           X("ends with exit code 0")}},
+        {"1",
+         Config("<Gone CLSID='" + std::string(szMissingClsid) + "'/>" + Task()),
+         "",
+         {probe, taken, pass("plain", 2),
+          "---->\tCoCreateInstance() problem 0x80070005: child 1 <Gone> CLSID=\"" +
+              std::string(szMissingClsid) + "\"\n",
+          X(child(1, 2, "Gone", szMissingClsid) + "cannot be created (0x80070005), skipped; " +
+            view + "InprocServer32 \"" + szGone + "\", no such file"),
+          X(child(2, 2, "Task", clsid) + "ran, Run 0x00000000, instruction 0 (continue), T ms"),
+          X("run ends: 1 of 2 children ran, 1 skipped: child 1 <Gone> cannot be created"),
+          X("ends with exit code 0")}},
     };
     for (const auto& c : cases)
     {
@@ -592,6 +656,24 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
                     ::GetFileAttributesA(c.value.c_str()) == INVALID_FILE_ATTRIBUTES);
         TakeLog();
     }
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, goneKey.c_str());
+
+    // A task that asks for reload every time: noted once, past 1,000 passes.
+    inst.WriteConfig(Config(Task("ReloadCount='1001'")));
+    CRunOptions options;
+    options.environment = {"OSTRELIN_EXPLAIN=1"};
+    const CSessionResult result = inst.Run("", options);
+    EXPECT_EQ(0u, result.exitCode);
+    Lines noted;
+    for (const std::string& record : result.records)
+    {
+        if (record.find("passes") != std::string::npos)
+            noted.push_back(record);
+    }
+    EXPECT_EQ(Lines({X("pass 1001: this start has made more than 1000 passes: a task asks for "
+                       "reload every time")}),
+              noted);
+    TakeLog();
 }
 
 namespace

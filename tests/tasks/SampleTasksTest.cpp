@@ -147,6 +147,9 @@ TEST(Tasks, SampleTasks)
         // Only the exact name: an updater renames a file once it is complete.
         {pApply, old + " update\\Config.xml.new=new update\\~Config.xml=new", szLive,
          "continue " + old + " update\\Config.xml.new=new update\\~Config.xml=new"},
+        // Only a file: a folder of that name stays, and so does the live file.
+        {pApply, old + " update\\Config.xml\\in.xml=new", szLive,
+         "continue " + old + " update\\Config.xml\\in.xml=new"},
         {pApply, staged + " update\\Next.xml=new",
          "Staging='{name}\\update' File='Next.xml' Target='{name}/live/Config.xml'",
          "reload live\\Config.xml=new update\\Config.xml=new"},

@@ -66,6 +66,9 @@ std::string Repeated(const char* psz, int c)
 // if it were cut by bytes: it starts on the next character.
 const std::string strLongDoubleByteCommand = "C:\\x" + Repeated(SO, 300) + "\\client.exe";
 const std::string strLongDoubleByteKey = "a6f3d90747dfe437_" + Repeated(SO, 121);
+// Under the limit in characters, over it in bytes: kept whole.
+const std::string strWideKeyCommand = "C:\\" + Repeated(SO, 200) + "\\client.exe";
+const std::string strWideKey = "c:_" + Repeated(SO, 200);
 
 const std::vector<CTextCase> keys = {
     {0, "\"D:\\Program Files\\Card Room\\bin\\client.exe\" %ResourceRoot%=\"D:\\Card Data\"",
@@ -90,6 +93,7 @@ const std::vector<CTextCase> keys = {
     {932, "C:\\" SO SO "\\bin\\client.exe", "c:_" SO SO "_bin"},
     {932, "C:\\x" SO "_\\client.exe", "c:_x" SO},
     {932, strLongDoubleByteCommand.c_str(), strLongDoubleByteKey.c_str()},
+    {932, strWideKeyCommand.c_str(), strWideKey.c_str()},
     {0, "AB\x83", "ab\x83"},
 };
 
@@ -140,8 +144,8 @@ TEST(LaunchPaths, TablesInTheActiveCodePage)
     EXPECT_EQ(std::getenv("OSTRELIN_LONG_PATH_CHILD") != nullptr, strPath.size() > MAX_PATH);
     // The paths are read wide, as the launcher reads them; the key narrow.
     const std::pair<const std::vector<CTextCase>*, CText (*)(const char*)> tables[] = {
-        {&lookups, [](const char* psz)
-         { return AnsiFromWide(FindCommandLineArgument(Wide(psz).c_str(), L"%ResourceRoot%")); }},
+        {&lookups,
+         [](const char* psz) { return AnsiFromWide(FindResourceRootValue(Wide(psz).c_str())); }},
         {&keys, [](const char* psz) { return MakeInstanceKey(AtPageEnd(psz)); }},
         {&roots,
          [](const char* psz) { return AnsiFromWide(ResolveConfigPathFrom(Wide(psz), {})); }},

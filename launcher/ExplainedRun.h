@@ -1,0 +1,46 @@
+// What the guard and the runner tell of their steps, so that they read as their
+// algorithms: the explained run's records (Explain.h) and the running child
+// for a crash record (CrashContext.h). Without the explained run every call
+// returns at once.
+#pragma once
+
+#include "CoreText.h"
+#include "CoreXML.h"
+#include "ITask.h"
+
+class CExplainedRun
+{
+public:
+    // The guard. pszName could not be created, with the last error then;
+    // dwProbe: the update probe's wait result on the exclusive mutex.
+    void OnGuardMutexFailed(const char* pszName, DWORD dwError);
+    void OnUpdateProbe(DWORD dwProbe);
+    void OnInstanceMutexFailed(const CText& strKey, DWORD dwError);
+    void OnInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs);
+
+    // The runner. A pass over the configuration, then for each child it
+    // reaches: OnChild, then OnSkipped, or OnRunStarts and OnRan. pclsid: the
+    // class that could not be created.
+    void OnPass(int nPass, const CText& strShownPath, bool fScrambled, long cChildren);
+    void OnChild(const CXMLNodeList& taskList, long iChild, long cChildren, const CText& strClsid);
+    void OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid);
+    void OnRunStarts();
+    void OnRan(HRESULT hrRun, TaskInstruction eInstruction);
+
+    // The end: an error that ends the run (before it is traced as caught), or
+    // the normal end with its exit code.
+    void OnErrorEnd();
+    void OnEnd(int nExitCode);
+
+private:
+    // The child under way: "child <i> of <n> <<element>> CLSID="..."".
+    CText m_strChild;
+    CText m_strElement;
+    long m_iChild = 0;
+    LONGLONG m_nRunStart = 0; // while its Run runs
+    // The pass so far, for the summary of the run's end.
+    long m_cChildren = 0;
+    long m_cRan = 0;
+    long m_cSkipped = 0;
+    CText m_strSkipped; // "child 4 <StartClient> not registered, ..."
+};
