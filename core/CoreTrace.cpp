@@ -32,6 +32,7 @@ TraceCopyFunction g_pfnTraceCopy = nullptr;
 
 void TraceText(const char* pszText)
 {
+    const CLastErrorKeeper keeper; // OutputDebugStringA may change it
     ::OutputDebugStringA(pszText);
     if (g_pfnTraceCopy != nullptr)
         g_pfnTraceCopy(pszText);

@@ -129,7 +129,6 @@ LONG CALLBACK CopyDebugOutput(EXCEPTION_POINTERS* pInfo)
 // TraceText's records: those a debugger took first never reached the handler.
 void CopyTracedRecord(const char* pszText)
 {
-    const CLastErrorKeeper keeper;
     if (!LockFile())
         return;
     if (g_pszCopied == pszText && g_dwCopiedThread == ::GetCurrentThreadId())

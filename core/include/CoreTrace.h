@@ -33,7 +33,8 @@ size_t FormatFixedText(char* pszBuffer, size_t cchBuffer, const char* pszFormat,
 // has none or it does not fit.
 void FormatSystemMessageFixed(DWORD dwMessageId, char* pszBuffer, size_t cchBuffer);
 
-// One record on the debugger output, then handed to the trace copy if any.
+// One record on the debugger output, then handed to the trace copy if any;
+// the last error is kept.
 void TraceText(const char* pszText);
 
 // Called with every record TraceText writes, after the debugger output has it;
