@@ -1,7 +1,7 @@
 // The launcher's abnormal ends in a program of their own, for the ends that no
 // task can reach in the launcher: std::terminate in its own code, and a crash
 // record while the run has said what it is doing.
-//     ostrelin-abnormal-probe <terminate|abort|crash> [context]
+//     ostrelin-abnormal-probe <terminate|hresult|abort|crash> [context]
 #include "AbnormalEnd.h"
 #include "CoreError.h"
 #include "Explain.h"
@@ -32,11 +32,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const char* const pszAction = __argc > 1 ? __argv[1] : "";
     if (__argc > 2)
         SetCrashContext(__argv[2]);
-    if (std::strcmp(pszAction, "terminate") == 0 || std::strcmp(pszAction, "hresult") == 0)
-        LeaveNoexcept(pszAction);
     if (std::strcmp(pszAction, "abort") == 0)
         std::abort();
     if (std::strcmp(pszAction, "crash") == 0)
         *static_cast<volatile int*>(nullptr) = 1;
+    LeaveNoexcept(pszAction); // "terminate", "hresult"
     return 0;
 }
