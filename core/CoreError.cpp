@@ -2,6 +2,9 @@
 
 #include "CoreTrace.h"
 
+#include <exception>
+#include <new>
+
 CText CSourceLocation::FormatTraceLine(const CText& strMessage) const
 {
     CText strLine;
@@ -54,4 +57,55 @@ void ThrowCOMError(HRESULT hr, const CSourceLocation& place, const char* pszExpr
     CCOMError error(hr, place, pszExpression);
     error.Trace(place, "Thrown");
     throw error;
+}
+
+HRESULT DescribeCurrentException(char* pszWhat, size_t cchWhat)
+{
+    char szWords[1]; // where no words were asked for
+    if (pszWhat == nullptr || cchWhat == 0)
+    {
+        pszWhat = szWords;
+        cchWhat = sizeof(szWords);
+    }
+    char szSystem[512];
+    HRESULT hr = E_UNEXPECTED;
+    try
+    {
+        throw;
+    }
+    catch (const std::bad_alloc& error)
+    {
+        hr = E_OUTOFMEMORY;
+        FormatFixedText(pszWhat, cchWhat, "std::exception \"%s\"", error.what());
+    }
+    catch (const CWin32Error& error)
+    {
+        hr = error.GetHResult();
+        if (pszWhat != szWords)
+            FormatSystemMessageFixed(error.GetCode(), szSystem, sizeof(szSystem));
+        FormatFixedText(pszWhat, cchWhat, "LastError: %i : \"%s\") %s",
+                        static_cast<int>(error.GetCode()), szSystem, error.GetExpression());
+    }
+    catch (const CCoreError& error)
+    {
+        hr = error.GetHResult();
+        if (pszWhat != szWords)
+            FormatSystemMessageFixed(static_cast<DWORD>(hr), szSystem, sizeof(szSystem));
+        FormatFixedText(pszWhat, cchWhat, "HRESULT: 0x%08X : \"%s\") %s", static_cast<unsigned>(hr),
+                        szSystem, error.GetExpression());
+    }
+    catch (const CAtlException& error)
+    {
+        hr = error.m_hr;
+        FormatFixedText(pszWhat, cchWhat, "CAtlException 0x%08X", static_cast<unsigned>(hr));
+    }
+    catch (const std::exception& error)
+    {
+        FormatFixedText(pszWhat, cchWhat, "std::exception \"%s\"", error.what());
+    }
+    catch (...)
+    {
+        FormatFixedText(pszWhat, cchWhat, "an exception of unknown type");
+    }
+    return FAILED(hr) ? hr : E_FAIL;
 }

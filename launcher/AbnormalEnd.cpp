@@ -1,21 +1,33 @@
 #include "AbnormalEnd.h"
 
-#include "CoreText.h"
 #include "CoreError.h"
-#include "CoreHandle.h"
-#include "CoreFile.h"
 #include "CoreTrace.h"
+#include "CrashContext.h"
 #include "CrashDump.h"
-#include "ExplainFile.h"
+#include "Explain.h"
+#include "ExplainFolder.h"
 #include "LauncherMain.h"
 
 #include <csignal>
 #include <cstdlib>
 #include <exception>
-#include <utility>
 
 namespace
 {
+// A record's room; a longer one is cut.
+const size_t cchRecord = 2048;
+
+// "; while running child 2 of 3 <Crash> CLSID=\"{...}\"", or nothing. Only
+// when explaining: the default records stay as they were.
+const char* FormatContext(char* pszBuffer, size_t cchBuffer)
+{
+    pszBuffer[0] = '\0';
+    const char* const pszContext = GetCrashContext();
+    if (IsExplaining() && pszContext[0] != '\0')
+        FormatFixedText(pszBuffer, cchBuffer, "; while running %s", pszContext);
+    return pszBuffer;
+}
+
 // Abrupt on purpose: after abort() or terminate nothing else of the process
 // can be trusted to run, not even its DLLs' detach code.
 [[noreturn]] void EndAbnormally(const char* pszRecord)
@@ -27,49 +39,21 @@ namespace
 
 void OnAbortSignal(int)
 {
-    EndAbnormally("---->\tabort() called: a task aborted, or a C++ exception left a task\n");
-}
-
-// What the exception being handled is, as far as its type tells.
-CText DescribeCurrentException()
-{
-    CText strWhat;
-    try
-    {
-        throw;
-    }
-    catch (const CCoreError& error)
-    {
-        FormatText(strWhat, "%s %s", error.GetDescription().GetString(), error.GetExpression());
-    }
-    catch (const CAtlException& error)
-    {
-        FormatText(strWhat, "CAtlException 0x%08X", static_cast<unsigned>(error.m_hr));
-    }
-    catch (const std::exception& error)
-    {
-        FormatText(strWhat, "std::exception \"%s\"", error.what());
-    }
-    catch (...)
-    {
-        strWhat = "an exception of unknown type";
-    }
-    return strWhat;
+    char szContext[600], szRecord[cchRecord];
+    FormatFixedText(szRecord, sizeof(szRecord),
+                    "---->\tabort() called: a task aborted, or a C++ exception left a task%s\n",
+                    FormatContext(szContext, sizeof(szContext)));
+    EndAbnormally(szRecord);
 }
 
 void OnTerminate()
 {
-    CText strRecord("---->\tstd::terminate() called: ");
-    try
-    {
-        strRecord += std::current_exception() ? DescribeCurrentException() : CText("no exception");
-        strRecord += "\n";
-    }
-    catch (...)
-    {
-        strRecord = "---->\tstd::terminate() called\n"; // no memory left to say more
-    }
-    EndAbnormally(strRecord);
+    char szWhat[1024] = "no exception", szContext[600], szRecord[cchRecord];
+    if (std::current_exception())
+        DescribeCurrentException(szWhat, sizeof(szWhat));
+    FormatFixedText(szRecord, sizeof(szRecord), "---->\tstd::terminate() called: %s%s\n", szWhat,
+                    FormatContext(szContext, sizeof(szContext)));
+    EndAbnormally(szRecord);
 }
 
 // A crash: an exception that no handler took. The system would start its
@@ -92,20 +76,24 @@ struct CCrash
 const int cchAddress = 2 * sizeof(void*); // hex digits of an address
 
 // " (access violation writing 0x00000000)", " (stack overflow)", or nothing.
-CText NameException(const EXCEPTION_RECORD& record)
+void NameException(const EXCEPTION_RECORD& record, char* pszName, size_t cchName)
 {
-    CText strName;
+    pszName[0] = '\0';
     if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
     {
         const ULONG_PTR nAccess = record.ExceptionInformation[0];
-        FormatText(strName, " (access violation %s 0x%0*IX)",
-                   nAccess == 0   ? "reading"
-                   : nAccess == 8 ? "executing"
-                                  : "writing",
-                   cchAddress, record.ExceptionInformation[1]);
-        return strName;
+        FormatFixedText(pszName, cchName, " (access violation %s 0x%0*IX)",
+                        nAccess == 0   ? "reading"
+                        : nAccess == 8 ? "executing"
+                                       : "writing",
+                        cchAddress, record.ExceptionInformation[1]);
+        return;
     }
-    const std::pair<DWORD, const char*> names[] = {
+    const struct
+    {
+        DWORD dwCode;
+        const char* pszName;
+    } names[] = {
         {EXCEPTION_ACCESS_VIOLATION, "access violation"},
         {EXCEPTION_INT_DIVIDE_BY_ZERO, "integer division by zero"},
         {EXCEPTION_INT_OVERFLOW, "integer overflow"},
@@ -122,74 +110,73 @@ CText NameException(const EXCEPTION_RECORD& record)
     };
     for (const auto& name : names)
     {
-        if (name.first == record.ExceptionCode)
-            FormatText(strName, " (%s)", name.second);
+        if (name.dwCode == record.ExceptionCode)
+            FormatFixedText(pszName, cchName, " (%s)", name.pszName);
     }
-    return strName;
 }
 
 // "StartProgram.dll+0x1234", so that support knows which task to blame.
-CText NameModuleOffset(const void* pAddress)
+void NameModuleOffset(const void* pAddress, char* pszName, size_t cchName)
 {
     HMODULE hModule = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              static_cast<const wchar_t*>(pAddress), &hModule))
-        return "in no module";
-    const CWideText strPath = GetModuleFilePathW(hModule);
-    const size_t iName = strPath.find_last_of(L'\\') + 1; // 0 without a backslash
-    CText strName;
-    FormatText(
-        strName, "%s+0x%lX",
-        TextFromWide(strPath.c_str() + iName, static_cast<int>(strPath.size() - iName), CP_ACP)
-            .GetString(),
-        static_cast<unsigned long>(static_cast<const char*>(pAddress) -
-                                   reinterpret_cast<const char*>(hModule)));
-    return strName;
+    wchar_t szPath[MAX_PATH];
+    const DWORD cchPath = ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                               static_cast<const wchar_t*>(pAddress), &hModule)
+                              ? ::GetModuleFileNameW(hModule, szPath, MAX_PATH)
+                              : 0;
+    if (cchPath == 0 || cchPath >= MAX_PATH)
+    {
+        FormatFixedText(pszName, cchName, "in no module");
+        return;
+    }
+    const wchar_t* pszFile = szPath;
+    for (const wchar_t* psz = szPath; *psz != L'\0'; ++psz)
+    {
+        if (*psz == L'\\')
+            pszFile = psz + 1;
+    }
+    char szFile[MAX_PATH * 2];
+    if (::WideCharToMultiByte(CP_ACP, 0, pszFile, -1, szFile, sizeof(szFile), nullptr, nullptr) ==
+        0)
+        szFile[0] = '\0';
+    FormatFixedText(pszName, cchName, "%s+0x%lX", szFile,
+                    static_cast<unsigned long>(static_cast<const char*>(pAddress) -
+                                               reinterpret_cast<const char*>(hModule)));
 }
 
 // The record, and what pszDump says of the minidump if there is one.
 [[noreturn]] void EndWithCrashRecord(const CCrash& crash, const char* pszDump)
 {
     const EXCEPTION_RECORD& record = *crash.pException->ExceptionRecord;
-    CText strRecord;
-    try
-    {
-        FormatText(strRecord, "---->\tcrash: exception 0x%08lX%s at 0x%0*IX, %s%s%s\n",
-                   record.ExceptionCode, NameException(record).GetString(), cchAddress,
-                   reinterpret_cast<ULONG_PTR>(record.ExceptionAddress),
-                   NameModuleOffset(record.ExceptionAddress).GetString(),
-                   pszDump != nullptr ? "; " : "", pszDump != nullptr ? pszDump : "");
-    }
-    catch (...)
-    {
-        strRecord = "---->\tcrash\n"; // no memory left to say more
-    }
-    EndAbnormally(strRecord);
+    char szName[128], szModule[MAX_PATH * 2 + 32], szContext[600], szRecord[cchRecord];
+    NameException(record, szName, sizeof(szName));
+    NameModuleOffset(record.ExceptionAddress, szModule, sizeof(szModule));
+    FormatFixedText(szRecord, sizeof(szRecord),
+                    "---->\tcrash: exception 0x%08lX%s at 0x%0*IX, %s%s%s%s\n",
+                    record.ExceptionCode, szName, cchAddress,
+                    reinterpret_cast<ULONG_PTR>(record.ExceptionAddress), szModule,
+                    FormatContext(szContext, sizeof(szContext)), pszDump != nullptr ? "; " : "",
+                    pszDump != nullptr ? pszDump : "");
+    EndAbnormally(szRecord);
 }
 
 DWORD WINAPI ReportCrash(void* pParameter)
 {
     const CCrash& crash = *static_cast<const CCrash*>(pParameter);
-    const wchar_t* const pszExplainFile = GetExplainFilePath();
-    CText strDump;
-    try
-    {
-        if (pszExplainFile != nullptr)
-            strDump = WriteCrashDump(pszExplainFile, crash.pException, crash.dwThreadId);
-    }
-    catch (...)
-    {
-        strDump = "no minidump: no memory left";
-    }
-    EndWithCrashRecord(crash, pszExplainFile != nullptr ? strDump.GetString() : nullptr);
+    const wchar_t* const pszDumpPath = GetExplainDumpPath();
+    char szDump[1200];
+    if (pszDumpPath != nullptr)
+        WriteCrashDump(pszDumpPath, crash.pException, crash.dwThreadId, szDump, sizeof(szDump));
+    EndWithCrashRecord(crash, pszDumpPath != nullptr ? szDump : nullptr);
 }
 
 LONG WINAPI OnCrash(EXCEPTION_POINTERS* pException)
 {
     if (::InterlockedExchange(&g_fCrashing, 1) != 0)
     {
-        // A crash of the report itself, or of another thread meanwhile.
+        // A crash of another thread meanwhile waits for the report to end the
+        // process; one of the report itself ends it at once.
         if (::GetCurrentThreadId() != g_dwReporterThread)
             ::Sleep(nReportTimeoutMs);
         ::TerminateProcess(::GetCurrentProcess(), LauncherResultRunFailed);
@@ -197,15 +184,15 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* pException)
     // Reported from a thread of its own: a thread whose stack overflowed has
     // little room left.
     CCrash crash = {pException, ::GetCurrentThreadId()};
-    const CUniqueHandle hReporter(
-        ::CreateThread(nullptr, 0, ReportCrash, &crash, CREATE_SUSPENDED, &g_dwReporterThread));
-    if (!hReporter)
+    const HANDLE hReporter =
+        ::CreateThread(nullptr, 0, ReportCrash, &crash, CREATE_SUSPENDED, &g_dwReporterThread);
+    if (hReporter == nullptr)
         ReportCrash(&crash);
-    ::ResumeThread(hReporter.Get());
-    ::WaitForSingleObject(hReporter.Get(), nReportTimeoutMs);
+    ::ResumeThread(hReporter);
+    ::WaitForSingleObject(hReporter, nReportTimeoutMs);
     // The report did not end the process: the record is not lost with it.
     EndWithCrashRecord(
-        crash, GetExplainFilePath() != nullptr ? "no minidump: not written within 120 s" : nullptr);
+        crash, GetExplainDumpPath() != nullptr ? "no minidump: not written within 120 s" : nullptr);
 }
 } // namespace
 

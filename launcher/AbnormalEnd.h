@@ -2,7 +2,9 @@
 // crash (an exception no handler takes). Each writes one record naming what
 // happened and ends the process with the error end's exit code, 4, where the
 // runtime would end it with 3, the code of "another copy is running", and the
-// system would wait at its crash dialog for a user.
+// system would wait at its crash dialog for a user. The records are formatted
+// into fixed buffers on the stack: a crash inside the heap, or with its lock
+// held, must not lose its record.
 #pragma once
 
 // Call once, at start-up. Task DLLs built with mingw-w64 share msvcrt.dll and

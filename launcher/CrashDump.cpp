@@ -1,10 +1,10 @@
 #include "CrashDump.h"
 
-#include "CoreText.h"
-#include "CoreHandle.h"
 #include "CoreTrace.h"
 
 #include <dbghelp.h>
+
+#include <cstring>
 
 namespace
 {
@@ -13,59 +13,61 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_
                                                 PMINIDUMP_USER_STREAM_INFORMATION,
                                                 PMINIDUMP_CALLBACK_INFORMATION);
 
-CText Failure(const char* pszStep)
-{
-    const CText strWhy = GetSystemMessage(::GetLastError());
-    int cchWhy = strWhy.GetLength();
-    while (cchWhy > 0 && (strWhy[cchWhy - 1] == '\r' || strWhy[cchWhy - 1] == '\n'))
-        --cchWhy;
-    return CText("no minidump: ") + pszStep + ": " + CText(strWhy, cchWhy).GetString();
-}
-
 // From the system folder only: a dbghelp.dll beside a task is not the system's.
 MiniDumpWriteDumpFunction LoadMiniDumpWriteDump()
 {
-    wchar_t szFolder[MAX_PATH];
-    const UINT cch = ::GetSystemDirectoryW(szFolder, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH)
+    wchar_t szPath[MAX_PATH];
+    const wchar_t szName[] = L"\\dbghelp.dll";
+    const UINT cch = ::GetSystemDirectoryW(szPath, MAX_PATH);
+    if (cch == 0 || cch + sizeof(szName) / sizeof(wchar_t) > MAX_PATH)
         return nullptr;
-    const HMODULE hDbgHelp = ::LoadLibraryW((CWideText(szFolder) + L"\\dbghelp.dll").c_str());
+    ::lstrcpyW(szPath + cch, szName);
+    const HMODULE hDbgHelp = ::LoadLibraryW(szPath);
     // Not freed: the process ends after the dump.
     return hDbgHelp == nullptr
                ? nullptr
                : reinterpret_cast<MiniDumpWriteDumpFunction>(
                      reinterpret_cast<void*>(::GetProcAddress(hDbgHelp, "MiniDumpWriteDump")));
 }
+
+void SayFailure(const char* pszStep, char* pszWords, size_t cchWords)
+{
+    const DWORD dwError = ::GetLastError();
+    char szWhy[256];
+    FormatSystemMessageFixed(dwError, szWhy, sizeof(szWhy));
+    size_t cchWhy = std::strlen(szWhy);
+    while (cchWhy > 0 && (szWhy[cchWhy - 1] == '\r' || szWhy[cchWhy - 1] == '\n'))
+        szWhy[--cchWhy] = '\0';
+    FormatFixedText(pszWords, cchWords, "no minidump: %s: %s", pszStep, szWhy);
+}
 } // namespace
 
-CText WriteCrashDump(const wchar_t* pszExplainFile, EXCEPTION_POINTERS* pException,
-                     DWORD dwThreadId)
+void WriteCrashDump(const wchar_t* pszDumpPath, EXCEPTION_POINTERS* pException, DWORD dwThreadId,
+                    char* pszWords, size_t cchWords)
 {
     const MiniDumpWriteDumpFunction pfnWriteDump = LoadMiniDumpWriteDump();
     if (pfnWriteDump == nullptr)
-        return Failure("dbghelp.dll");
-    // Written whole under a name of this process's own, then put in place.
-    const CWideText strDump = CWideText(pszExplainFile) + L".dmp";
-    CText strProcess;
-    FormatText(strProcess, ".%lu.tmp", ::GetCurrentProcessId());
-    const CWideText strPartial = strDump + WideFromText(strProcess, strProcess.GetLength()).c_str();
-    CUniqueFileHandle hFile(::CreateFileW(strPartial.c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!hFile)
-        return Failure(AnsiFromWide(strPartial));
+        return SayFailure("dbghelp.dll", pszWords, cchWords);
+    // New or nothing, as the start's file.
+    const HANDLE hFile = ::CreateFileW(pszDumpPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return SayFailure("the file", pszWords, cchWords);
     MINIDUMP_EXCEPTION_INFORMATION exception = {dwThreadId, pException, FALSE};
-    const bool fWritten = pfnWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), hFile.Get(),
+    const bool fWritten = pfnWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), hFile,
                                        MiniDumpNormal, &exception, nullptr, nullptr) &&
-                          ::FlushFileBuffers(hFile.Get());
-    CText strFailure = fWritten ? CText() : Failure("MiniDumpWriteDump");
-    hFile.Close();
-    if (fWritten && !::MoveFileExW(strPartial.c_str(), strDump.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        strFailure = Failure(AnsiFromWide(strDump));
-    if (!strFailure.IsEmpty())
+                          ::FlushFileBuffers(hFile);
+    if (!fWritten)
+        SayFailure("MiniDumpWriteDump", pszWords, cchWords);
+    ::CloseHandle(hFile);
+    if (!fWritten)
     {
-        ::DeleteFileW(strPartial.c_str());
-        return strFailure;
+        ::DeleteFileW(pszDumpPath); // this start's own, half written
+        return;
     }
-    return CText("minidump ") + AnsiFromWide(strDump).GetString();
+    char szPath[1024]; // in the code page, as every record; a longer path is cut
+    if (::WideCharToMultiByte(CP_ACP, 0, pszDumpPath, -1, szPath, sizeof(szPath), nullptr,
+                              nullptr) == 0)
+        szPath[sizeof(szPath) - 1] = '\0';
+    FormatFixedText(pszWords, cchWords, "minidump %s", szPath);
 }

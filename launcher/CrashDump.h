@@ -1,11 +1,12 @@
-// The minidump of a crash, for the explain file's reader: <file>.dmp beside it.
+// The minidump of a crash, for the explain folder's reader: the start's file
+// name with .dmp, beside it.
 #pragma once
 
-#include "CoreText.h"
+#include <windows.h>
 
-// Writes the dump of this process at the exception of thread dwThreadId with
-// the system's dbghelp.dll, which is loaded only now, so that a start without
-// a crash loads nothing more. The record's words for it: "minidump <path>", or
-// "no minidump: <why>".
-CText WriteCrashDump(const wchar_t* pszExplainFile, EXCEPTION_POINTERS* pException,
-                     DWORD dwThreadId);
+// Writes the dump of this process at the exception of thread dwThreadId to
+// pszDumpPath, a new file, with the system's dbghelp.dll, which is loaded only
+// now, so that a start without a crash loads nothing more. The record's words
+// for it go to pszWords: "minidump <path>", or "no minidump: <why>".
+void WriteCrashDump(const wchar_t* pszDumpPath, EXCEPTION_POINTERS* pException, DWORD dwThreadId,
+                    char* pszWords, size_t cchWords);

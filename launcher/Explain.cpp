@@ -1,7 +1,8 @@
 #include "Explain.h"
 
+#include "CoreError.h"
 #include "CoreTrace.h"
-#include "ExplainFile.h"
+#include "ExplainFolder.h"
 
 #include <cstdarg>
 
@@ -9,12 +10,17 @@ namespace
 {
 bool g_fExplaining = false;
 
-// Values that read as "no" are no file names.
-bool IsOff(const wchar_t* pszValue)
+bool IsBlank(wchar_t ch)
+{
+    return ch == L' ' || ch == L'\t';
+}
+
+// Values that read as "no" name no folder.
+bool IsOff(const wchar_t* pszValue, int cchValue)
 {
     for (const wchar_t* pszOff : {L"0", L"false", L"off", L"no"})
     {
-        if (::CompareStringOrdinal(pszValue, -1, pszOff, -1, TRUE) == CSTR_EQUAL)
+        if (::CompareStringOrdinal(pszValue, cchValue, pszOff, -1, TRUE) == CSTR_EQUAL)
             return true;
     }
     return false;
@@ -25,18 +31,28 @@ void StartExplainedRun()
 {
     // Unset, the one call below is all that the explained run costs.
     wchar_t szValue[MAX_PATH];
-    const DWORD cch = ::GetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", szValue, MAX_PATH);
-    if (cch == 0 || (cch < MAX_PATH && IsOff(szValue)))
+    DWORD cch = ::GetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", szValue, MAX_PATH);
+    if (cch == 0)
         return;
-    g_fExplaining = true;
+    CWideText strLong;
+    const wchar_t* pszValue = szValue;
     if (cch >= MAX_PATH)
     {
-        CWideText strPath(cch, L'\0');
-        strPath.resize(::GetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", &strPath[0], cch));
-        StartExplainFile(strPath.c_str());
+        strLong.resize(cch);
+        strLong.resize(::GetEnvironmentVariableW(L"OSTRELIN_EXPLAIN", &strLong[0], cch));
+        pszValue = strLong.c_str();
+        cch = static_cast<DWORD>(strLong.size());
     }
-    else if (!(szValue[0] == L'1' && szValue[1] == L'\0'))
-        StartExplainFile(szValue);
+    // "set OSTRELIN_EXPLAIN=0 && ..." in cmd gives "0 ".
+    while (cch > 0 && IsBlank(pszValue[cch - 1]))
+        --cch;
+    while (cch > 0 && IsBlank(*pszValue))
+        ++pszValue, --cch;
+    if (cch == 0 || IsOff(pszValue, static_cast<int>(cch)))
+        return;
+    g_fExplaining = true;
+    if (!(cch == 1 && *pszValue == L'1'))
+        g_fExplaining = StartExplainFolder(CWideText(pszValue, cch).c_str());
 }
 
 bool IsExplaining()
@@ -48,14 +64,13 @@ void Explain(const char* pszFormat, ...)
 {
     if (!g_fExplaining)
         return;
-    const DWORD dwLastError = ::GetLastError();
+    const CLastErrorKeeper keeper; // the next check point may trace it
     va_list args;
     va_start(args, pszFormat);
     CText strText;
     FormatTextV(strText, pszFormat, args);
     va_end(args);
     TraceText(CText("Ostrelin: ") + strText.GetString() + "\n");
-    ::SetLastError(dwLastError);
 }
 
 LONGLONG ExplainClock()

@@ -1,9 +1,10 @@
 // The explained run, on request, through the environment variable
-// OSTRELIN_EXPLAIN. Unset or empty: the launcher writes what it always wrote.
-// "0", "false", "off", "no" (any letter case): the same as unset. "1": it also
-// writes "Ostrelin: ..." records that say what it did and why. Any other
-// value: the same, and every record the process writes is also appended, with
-// its wall-clock time, to the file the value names (ExplainFile.h).
+// OSTRELIN_EXPLAIN (blanks around the value ignored). Unset, empty, "0",
+// "false", "off", "no" (any letter case): the launcher writes what it always
+// wrote. "1": it also writes "Ostrelin: ..." records that say what it did and
+// why. Any other value names a folder: the same, and every record the process
+// writes also goes, with its wall-clock time, into a new file there
+// (ExplainFolder.h).
 #pragma once
 
 #include "CoreText.h"

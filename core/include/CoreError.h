@@ -21,6 +21,21 @@ struct CSourceLocation
 
 #define CORE_SOURCE_LOCATION() (CSourceLocation{__FILE__, __DATE__, __LINE__})
 
+// Keeps the thread's last error across work that may change it (a trace
+// record, a close), so that the next check point reports the failure it
+// follows.
+class CLastErrorKeeper
+{
+public:
+    CLastErrorKeeper() : m_dwError(::GetLastError()) {}
+    ~CLastErrorKeeper() { ::SetLastError(m_dwError); }
+    CLastErrorKeeper(const CLastErrorKeeper&) = delete;
+    CLastErrorKeeper& operator=(const CLastErrorKeeper&) = delete;
+
+private:
+    DWORD m_dwError;
+};
+
 class CCoreError
 {
 public:
@@ -85,6 +100,14 @@ private:
                                   const char* pszExpression);
 [[noreturn]] void ThrowCOMError(HRESULT hr, const CSourceLocation& place,
                                 const char* pszExpression);
+
+// What the exception being handled is: its failure HRESULT (E_OUTOFMEMORY for
+// std::bad_alloc, the error's own for CCoreError and CAtlException,
+// E_UNEXPECTED for anything else; E_FAIL where that would read as success)
+// and, when pszWhat is given, its words ("std::exception \"...\"") cut to fit
+// cchWhat. Needs no heap: it also serves the crash path. Call only while an
+// exception is being handled.
+HRESULT DescribeCurrentException(char* pszWhat = nullptr, size_t cchWhat = 0);
 
 // What the check points accept, so that a mistake is a compile error:
 // CHECK_HRESULT an HRESULT only (a Win32 code or a count is no status), and

@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include "CoreError.h"
+
 template <class TTraits> class CUniqueHandleT
 {
 public:
@@ -63,9 +65,8 @@ public:
     {
         if (!IsValid())
             return;
-        const DWORD dwError = ::GetLastError();
+        const CLastErrorKeeper keeper;
         TTraits::Close(Detach());
-        ::SetLastError(dwError);
     }
 
 private:
@@ -88,6 +89,14 @@ struct CFileHandleTraits
     static void Close(Type h) { ::CloseHandle(h); }
 };
 
+// What FindFirstFileEx opens.
+struct CFindHandleTraits
+{
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { ::FindClose(h); }
+};
+
 struct CRegKeyTraits
 {
     using Type = HKEY;
@@ -106,5 +115,6 @@ template <class T> struct CLocalMemoryTraits
 
 using CUniqueHandle = CUniqueHandleT<CKernelHandleTraits>;
 using CUniqueFileHandle = CUniqueHandleT<CFileHandleTraits>;
+using CUniqueFindHandle = CUniqueHandleT<CFindHandleTraits>;
 using CUniqueRegKey = CUniqueHandleT<CRegKeyTraits>;
 template <class T> using CLocalMemory = CUniqueHandleT<CLocalMemoryTraits<T>>;

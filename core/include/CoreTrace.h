@@ -26,7 +26,15 @@ inline HRESULT FailureFromLastError(HRESULT hrWithoutCode = E_FAIL)
     return FAILED(hr) ? hr : hrWithoutCode;
 }
 
-// One record on the debugger output, then handed to the trace copy if any.
+// printf-style into a fixed buffer, cut to fit and always terminated: for
+// records that must not need the heap. The length written.
+size_t FormatFixedText(char* pszBuffer, size_t cchBuffer, const char* pszFormat, ...);
+// GetSystemMessage's text into a fixed buffer: untrimmed, "?" when the system
+// has none or it does not fit.
+void FormatSystemMessageFixed(DWORD dwMessageId, char* pszBuffer, size_t cchBuffer);
+
+// One record on the debugger output, then handed to the trace copy if any;
+// the last error is kept.
 void TraceText(const char* pszText);
 
 // Called with every record TraceText writes, after the debugger output has it;

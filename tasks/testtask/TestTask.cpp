@@ -92,13 +92,60 @@ LONG Recurse(LONG nDepth)
     return nDepth == 0 ? 0 : Recurse(nDepth - 1) + frame[0];
 }
 
-// The crashes the launcher must end itself on: access, divide, raise, stack.
+volatile int* volatile g_pnNowhere = nullptr;
+DWORD g_dwCrashingThread = 0;
+
+DWORD WINAPI CrashSoon(void*)
+{
+    Sleep(10);
+    *g_pnNowhere = 2;
+    return 0;
+}
+
+// Faults on a record that another thread writes: the launcher's crash report.
+LONG CALLBACK FaultOnOthersRecord(EXCEPTION_POINTERS* pInfo)
+{
+    if (pInfo->ExceptionRecord->ExceptionCode == 0x40010006 /* DBG_PRINTEXCEPTION_C */ &&
+        GetCurrentThreadId() != g_dwCrashingThread)
+        *g_pnNowhere = 3;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Takes the record that badprint raises, as a debugger would, so that the task goes on.
+LONG CALLBACK TakeBadRecord(EXCEPTION_POINTERS* pInfo)
+{
+    const EXCEPTION_RECORD& record = *pInfo->ExceptionRecord;
+    return record.ExceptionCode == 0x40010006 && record.NumberParameters >= 2 &&
+                   record.ExceptionInformation[1] == 0x10
+               ? EXCEPTION_CONTINUE_EXECUTION
+               : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The crashes the launcher must end itself on: access, divide, raise, stack;
+// twothreads (a second thread crashes while the first crash is reported),
+// inreport (the report's own record faults); and badprint, a debug-output
+// record whose text cannot be read, which the task then goes on from.
 void Crash(const std::wstring& strKind)
 {
     // Volatile all through, or the compiler drops the write and the division.
     volatile int* volatile pnNowhere = nullptr;
     volatile int nTen = 10, nZero = 0;
-    if (strKind == L"access")
+    if (strKind == L"badprint")
+    {
+        void* const pHandler = AddVectoredExceptionHandler(0, TakeBadRecord);
+        const ULONG_PTR arguments[] = {100, 0x10};
+        RaiseException(0x40010006, 0, 2, arguments);
+        RemoveVectoredExceptionHandler(pHandler);
+        return;
+    }
+    if (strKind == L"twothreads")
+        CloseHandle(CreateThread(nullptr, 0, CrashSoon, nullptr, 0, nullptr));
+    if (strKind == L"inreport")
+    {
+        g_dwCrashingThread = GetCurrentThreadId();
+        AddVectoredExceptionHandler(1, FaultOnOthersRecord);
+    }
+    if (strKind == L"access" || strKind == L"twothreads" || strKind == L"inreport")
         *pnNowhere = 1;
     else if (strKind == L"divide")
         nZero = nTen / nZero;
@@ -168,6 +215,8 @@ private:
         GetTaskAttribute(pElement, L"Throw", m_strThrow);
         GetTaskAttribute(pElement, L"Escape", m_strEscape);
         GetTaskAttribute(pElement, L"Crash", m_strCrash);
+        if (GetTaskAttribute(pElement, L"CurrentFolder", strText))
+            SetCurrentDirectoryW(strText.c_str());
         if (GetTaskAttribute(pElement, L"InitCrash", strText))
             Crash(strText);
         const struct

@@ -7,6 +7,7 @@
 #include "CoreTrace.h"
 #include "CoreXML.h"
 #include "E2EPaths.h"
+#include "Explain.h"
 #include "Installation.h"
 #include "LauncherTexts.h"
 #include "MutexOwner.h"
@@ -22,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace
@@ -128,6 +130,48 @@ std::string RegisterInprocServer(const std::string& clsid, const std::string& va
                      static_cast<DWORD>(value.size() + 1));
     ::RegCloseKey(hKey);
     return key;
+}
+
+// What a folder holds, by name: a file's bytes, "<folder>" for a folder.
+std::map<std::string, std::string> ReadFolder(const std::string& folder)
+{
+    std::map<std::string, std::string> entries;
+    WIN32_FIND_DATAA data;
+    const HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+    for (bool fMore = hFind != INVALID_HANDLE_VALUE; fMore; fMore = ::FindNextFileA(hFind, &data))
+    {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::ostringstream bytes;
+        bytes << std::ifstream(folder + "\\" + name, std::ios::binary).rdbuf();
+        entries[name] = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "<folder>" : bytes.str();
+    }
+    if (hFind != INVALID_HANDLE_VALUE)
+        ::FindClose(hFind);
+    return entries;
+}
+
+// The same with a digest of each file, to compare and show.
+std::map<std::string, std::string> Digest(std::map<std::string, std::string> entries)
+{
+    for (auto& entry : entries)
+        entry.second = std::to_string(entry.second.size()) + " bytes, hash " +
+                       std::to_string(std::hash<std::string>()(entry.second));
+    return entries;
+}
+
+// The explain files among them: Ostrelin-<yyyymmdd>-<hhmmss>-<pid>.txt.
+std::map<std::string, std::string> ExplainFiles(const std::map<std::string, std::string>& entries)
+{
+    std::map<std::string, std::string> files;
+    const std::regex name("Ostrelin-[0-9]{8}-[0-9]{6}-[0-9]+\\.txt");
+    for (const auto& entry : entries)
+    {
+        if (std::regex_match(entry.first, name) && entry.second != "<folder>")
+            files.insert(entry);
+    }
+    return files;
 }
 
 // A name that makes an installation's bin folder cchFolder characters long,
@@ -259,19 +303,56 @@ TEST(RealInstallation, InstanceKeysAtAndBeyondTheLimitGuard)
     ::CloseHandle(hEvent);
 }
 
+// The ends no task reaches in the launcher's own code (std::terminate there,
+// a context set by the run) come from a probe built from the same source.
 TEST(RealInstallation, AbnormalEndsWriteOneRecordAndEndWith4)
 {
     CInstallation inst("abnormal");
-    const char* const attributes[] = {"Escape='escaped from Run'", "Abort='1'"};
-    for (const char* pszAttributes : attributes)
+    const std::string context = "child 2 of 3 <Crash> CLSID=\"{X}\"", running = "; while running ";
+    const std::string terminated = "---->\tstd::terminate() called: ";
+    const std::string abortRecord = std::string(szAbortRecord);
+    const std::string aborted = abortRecord.substr(0, abortRecord.size() - 1);
+    const struct
     {
-        SCOPED_TRACE(pszAttributes);
-        inst.WriteConfig(Config(Task(pszAttributes) + Task()));
-        const CSessionResult result = inst.Run();
+        std::string what; // the test task's attributes, or "probe <arguments>"
+        const char* pszExplain;
+        std::string last; // the last record; the only one but for a Thrown before it
+    } cases[] = {
+        {"Escape='escaped from Run'", nullptr, szAbortRecord},
+        {"Abort='1'", nullptr, szAbortRecord},
+        // A terminate handler that returned into the runtime would add abort()'s record.
+        {"probe terminate", nullptr, terminated + "std::exception \"left a noexcept function\"\n"},
+        {"probe hresult", nullptr,
+         terminated + "HRESULT: 0x80004005 : \"" + GetSystemMessage(E_FAIL).GetString() +
+             "\") E_FAIL\n"},
+        {"probe terminate \"" + std::regex_replace(context, std::regex("\""), "\\\"") + "\"", "1",
+         terminated + "std::exception \"left a noexcept function\"" + running + context + "\n"},
+        {"probe abort \"child 1 of 1 <Task>\"", "1", aborted + running + "child 1 of 1 <Task>\n"},
+        // Not explaining: the record stays as it always was.
+        {"probe abort \"child 1 of 1 <Task>\"", nullptr, szAbortRecord},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        CRunOptions options;
+        if (c.pszExplain)
+            options.environment = {std::string("OSTRELIN_EXPLAIN=") + c.pszExplain};
+        CSessionResult result;
+        if (c.what.compare(0, 6, "probe ") == 0)
+            result = CInstallation::RunCommandLine(
+                "\"" + GetBinFolder() + "ostrelin-abnormal-probe.exe\" " + c.what.substr(6),
+                options);
+        else
+        {
+            inst.WriteConfig(Config(Task(c.what) + Task()));
+            result = inst.Run("", options);
+            EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+        }
         EXPECT_EQ(4u, result.exitCode);
-        EXPECT_EQ(Lines({szAbortRecord}), result.records);
+        ASSERT_FALSE(result.records.empty());
+        EXPECT_EQ(c.last, result.records.back());
+        EXPECT_EQ(c.what == "probe hresult" ? 2u : 1u, result.records.size());
         EXPECT_TRUE(result.boxes.empty());
-        EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
     }
 }
 
@@ -320,34 +401,44 @@ TEST(RealInstallation, NamedMutexesAsOtherProcessesSeeThem)
 }
 
 // Started as at logon: no debugger, so the launcher itself ends a crash, with
-// its record in the explain file and a minidump beside it that names the task.
+// its record in the explain folder's file and a minidump beside it that names
+// the task.
 TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
 {
     CInstallation inst("crash");
-    const std::string file = GetTestTempFolder() + "crash.log", dump = file + ".dmp";
+    const std::string folder = GetTestTempFolder() + "crashes";
     const std::string at = " at 0x[0-9A-F]{" + std::to_string(2 * sizeof(void*)) + "}, ";
     const std::string task = at + "OstrelinTestTask\\.dll\\+0x[0-9A-F]+";
+    const std::string access = "0xC0000005 \\(access violation writing 0x0+\\)" + task;
     const struct
     {
         const char* pszAttributes;
-        const char* pszHow; // "file": OSTRELIN_EXPLAIN names one; "plain"; "debugger"
-        std::string what;   // the record after "crash: exception ", a pattern
+        const char* pszHow; // "folder": OSTRELIN_EXPLAIN names one; "plain"; "debugger"
+        std::string what;   // the record after "crash: exception ", a pattern; "": none
         Lines log;
     } cases[] = {
-        {"Crash='access'",
-         "file",
-         "0xC0000005 \\(access violation writing 0x0+\\)" + task,
-         {"init A", "run A"}},
+        {"Crash='access'", "folder", access, {"init A", "run A"}},
         {"Crash='divide'",
-         "file",
+         "folder",
          "0xC0000094 \\(integer division by zero\\)" + task,
          {"init A", "run A"}},
         {"Crash='raise'",
-         "file",
+         "folder",
          "0xE0000042" + at + "kernelbase\\.dll\\+0x[0-9A-F]+",
          {"init A", "run A"}},
-        {"Crash='stack'", "file", "0xC00000FD \\(stack overflow\\)" + task, {"init A", "run A"}},
-        {"InitCrash='access'", "file", "0xC0000005 \\(access violation writing 0x0+\\)" + task, {}},
+        {"Crash='stack'", "folder", "0xC00000FD \\(stack overflow\\)" + task, {"init A", "run A"}},
+        {"InitCrash='access'", "folder", access, {}},
+        // A second crash, of another thread, while the first is reported.
+        {"Crash='twothreads'", "folder", access, {"init A", "run A"}},
+        // A crash of the report itself ends the process at once, not after 120 s.
+        {"Crash='inreport'", "plain", "", {"init A", "run A"}},
+        // A crash while the run says what it does names it.
+        {"probe crash \"child 2 of 3 <Crash> CLSID=\\\"{X}\\\"\"",
+         "folder",
+         "0xC0000005 \\(access violation writing 0x0+\\)" + at +
+             "ostrelin-abnormal-probe\\.exe\\+0x[0-9A-F]+; while running child 2 of 3 <Crash> "
+             "CLSID=\"\\{X\\}\"",
+         {}},
         {"Crash='access'", "plain", "", {"init A", "run A"}},
         // A debugger sees the crash first, and the process ends with its code.
         {"Crash='divide'", "debugger", "", {"init A", "run A"}},
@@ -360,10 +451,11 @@ TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(std::string(c.pszAttributes) + " " + c.pszHow);
+        const std::string what = c.pszAttributes;
+        const bool fProbe = what.compare(0, 6, "probe ") == 0;
         const bool fNoHandler = fOverflowUnhandled && c.what.find("overflow") != std::string::npos;
         inst.WriteConfig(Config(Task(c.pszAttributes) + Task()));
-        ::DeleteFileA(file.c_str());
-        ::DeleteFileA(dump.c_str());
+        RemoveFolder(folder);
         const std::string how = c.pszHow;
         if (how == "debugger")
         {
@@ -373,37 +465,46 @@ TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
         }
         else
         {
-            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", how == "file" ? file.c_str() : nullptr);
+            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN",
+                                      how == "folder" ? folder.c_str() : nullptr);
             CChildProcess launcher;
-            ASSERT_TRUE(launcher.Start(inst.CommandLine()));
+            ASSERT_TRUE(launcher.Start(
+                fProbe ? "\"" + GetBinFolder() + "ostrelin-abnormal-probe.exe\" " + what.substr(6)
+                       : inst.CommandLine()));
             ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
             // Only against a hang: a first minidump under emulation takes long.
-            ASSERT_TRUE(launcher.WaitForExit(600000));
+            ASSERT_TRUE(launcher.WaitForExit(how == "plain" ? 60000 : 600000));
             EXPECT_EQ(fNoHandler ? 1u : 4u, launcher.ExitCode());
         }
-        std::ostringstream recordsRead, dumpRead;
-        recordsRead << std::ifstream(file, std::ios::binary).rdbuf();
-        dumpRead << std::ifstream(dump, std::ios::binary).rdbuf();
-        const std::string records = recordsRead.str(), dumped = dumpRead.str();
+        const auto entries = ReadFolder(folder);
+        const auto files = ExplainFiles(entries);
+        EXPECT_EQ(how == "folder" ? 1u : 0u, files.size());
         if (fNoHandler)
-            EXPECT_EQ(std::string::npos, records.find("crash: ")) << records;
-        else if (how == "file")
+            EXPECT_TRUE(files.empty() ||
+                        files.begin()->second.find("crash: ") == std::string::npos);
+        else if (how == "folder" && !c.what.empty() && files.size() == 1)
         {
-            EXPECT_TRUE(std::regex_search(
-                records,
-                std::regex("\n[-0-9: .]{24}---->\tcrash: exception " + c.what + "; minidump ")))
+            const std::string& records = files.begin()->second;
+            const std::string name = files.begin()->first;
+            const std::string dump = folder + "\\" + name.substr(0, name.size() - 4) + ".dmp";
+            const std::regex crash("\n[-0-9: .]{24}---->\tcrash: exception " + c.what +
+                                   "; minidump ");
+            EXPECT_EQ(1, std::distance(std::sregex_iterator(records.begin(), records.end(), crash),
+                                       std::sregex_iterator()))
                 << records;
             EXPECT_EQ(records.size() - dump.size() - 1, records.rfind(dump)) << records;
             // The module list holds the task's name, in UTF-16.
-            const std::wstring name = L"OstrelinTestTask.dll";
+            const std::wstring module =
+                fProbe ? L"ostrelin-abnormal-probe.exe" : L"OstrelinTestTask.dll";
+            const auto dumped = entries.find(name.substr(0, name.size() - 4) + ".dmp");
+            ASSERT_TRUE(dumped != entries.end());
             EXPECT_NE(std::string::npos,
-                      dumped.find(std::string(reinterpret_cast<const char*>(name.c_str()),
-                                              name.size() * sizeof(wchar_t))));
+                      dumped->second.find(std::string(reinterpret_cast<const char*>(module.c_str()),
+                                                      module.size() * sizeof(wchar_t))));
         }
-        else
-            EXPECT_EQ("", records + dumped);
         EXPECT_EQ(c.log, TakeLog());
     }
+    RemoveFolder(folder);
 }
 
 TEST(RealInstallation, BrokenInstallationsSayWhatIsBroken)
@@ -521,7 +622,7 @@ TEST(RealInstallation, PathsOfMaxPathOrMoreOpenInTheirFullForm)
 TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
 {
     CInstallation inst("explained");
-    const std::string file = GetTestTempFolder() + "explained.log", key = inst.InstanceKey();
+    const std::string folder = GetTestTempFolder() + "explained-logs", key = inst.InstanceKey();
     const std::string clsid = szOstrelinTestTaskClsid,
                       unknown = "{00000000-0000-0000-0000-0000000ABCDE}";
     const auto X = [](const std::string& text) { return "Ostrelin: " + text + "\n"; };
@@ -577,9 +678,18 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         {"false", scrambled, "", {}},
         {"OFF", scrambled, "", {}},
         {"no", scrambled, "", {}},
+        // What "set OSTRELIN_EXPLAIN=0 && ..." gives in cmd, and the like.
+        {"0 ", scrambled, "", {}},
+        {" off", scrambled, "", {}},
         {"1", scrambled, "", explained},
-        {"Q:\\no\\such\\folder\\x.log", scrambled, "", explained},
-        {file,
+        {"1 ", scrambled, "", explained},
+        // A folder that cannot be made: one record, then as without the variable.
+        {"Q:\\no\\such\\folder",
+         scrambled,
+         "",
+         {X("explain folder \"Q:\\no\\such\\folder\" is not used: it cannot be created "
+            "(LastError N)")}},
+        {folder,
          failed,
          "",
          {probe, taken, pass("plain", 1),
@@ -626,7 +736,7 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
     {
         SCOPED_TRACE(c.value + " " + c.peer);
         inst.WriteConfig(c.config);
-        ::DeleteFileA(file.c_str());
+        RemoveFolder(folder);
         std::unique_ptr<CMutexOwner> peer;
         if (!c.peer.empty())
             peer.reset(c.peer[0] == '='
@@ -640,20 +750,34 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         // Times vary; so does the date the check points were compiled.
         Lines records = WithoutDates(result.records);
         for (std::string& record : records)
+        {
             record = std::regex_replace(record, std::regex("[0-9]+(\\.[0-9])? ms"), "T ms");
+            record =
+                std::regex_replace(record, std::regex("(not used: .*LastError )[0-9]+"), "$1N");
+        }
         EXPECT_EQ(c.records, records);
-        // The file: the same records, each after its wall-clock time.
-        std::string expected, copied;
+        // The folder's one file: a header, then the same records, each after
+        // its wall-clock time.
+        std::string expected;
         for (const std::string& record : result.records)
             expected += "T " + record + (record.back() == '\n' ? "" : "\n");
-        std::ifstream copy(file, std::ios::binary);
-        std::getline(copy, copied, '\0');
-        const std::regex time(
-            "(^|\n)[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} ");
-        EXPECT_EQ(c.value == file ? expected : "", std::regex_replace(copied, time, "$1T "));
-        // Values that mean off are no file names.
-        EXPECT_TRUE(!c.records.empty() ||
-                    ::GetFileAttributesA(c.value.c_str()) == INVALID_FILE_ATTRIBUTES);
+        const auto files = ExplainFiles(ReadFolder(folder));
+        ASSERT_EQ(c.value == folder ? 1u : 0u, files.size());
+        if (c.value == folder)
+        {
+            const std::regex header("^Ostrelin 1\\.0\\.0\\.0, process [0-9]+\n"
+                                    "launcher: [^\n]*\\\\Ostrelin\\.exe\n"
+                                    "command line: \"[^\n]*\\\\Ostrelin\\.exe\"\n"
+                                    "current folder: [A-Z]:\\\\[^\n]*\n"
+                                    "ANSI code page: [0-9]+\n"
+                                    "system: Windows [0-9]+\\.[0-9]+\\.[0-9]+ [^\n]*\n");
+            const std::regex time(
+                "(^|\n)[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} ");
+            const std::string& copied = files.begin()->second;
+            std::smatch match;
+            ASSERT_TRUE(std::regex_search(copied, match, header)) << copied;
+            EXPECT_EQ(expected, std::regex_replace(match.suffix().str(), time, "$1T "));
+        }
         TakeLog();
     }
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, goneKey.c_str());
@@ -678,13 +802,6 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
 
 namespace
 {
-std::string ReadBytes(const std::string& path)
-{
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
-
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -701,96 +818,206 @@ DWORD RunWithoutDebugger(const CInstallation& inst, const std::string& value)
 }
 } // namespace
 
-TEST(RealInstallation, ExplainFileNeverHarmsTheInstallationAndHoldsEveryRecord)
+// A record between a failing call and its check point must not change the
+// last error that the check point reports (OutputDebugStringA changes it).
+// (An explain folder in this process would outlive the test.)
+TEST(RealInstallation, ExplainedRecordsKeepTheLastErrorForTheNextCheckPoint)
 {
-    CInstallation inst("explainfile");
-    const std::string temp = GetTestTempFolder(), config = inst.ConfigPath();
-    const std::string dll = temp + "Task.dll", record = "2026-01-01 00:00:00.000 earlier\n";
-    ASSERT_TRUE(::CopyFileA((GetBinFolder() + "OstrelinTestTask.dll").c_str(), dll.c_str(), FALSE));
-    const std::string configuration = "it is the launcher's configuration",
-                      other = "it holds something other than explained records";
-    // Each row: the file, what it holds before ("-": nothing there), the
-    // configuration ("-": none), the exit code and why the file is refused.
     const struct
     {
-        std::string path, before, config;
-        DWORD exitCode;
-        std::string reason;
-    } refused[] = {
-        {config, "", Config(), 0, configuration},
-        {inst.BinFolder() + "\\.\\CONFIG.XML", "", Config(), 0, configuration},
-        {config, "", "", 4, configuration},
-        {config, "-", "-", 4, configuration},
-        {inst.LauncherPath(), "", Config(), 0, "it is the launcher itself"},
-        {dll, "", Config(), 0, other},
-        {temp + "notes.txt", "notes\r\n", Config(), 0, other},
-        {temp + "short.txt", "2026-01-01 00:00", Config(), 0, other},
-    };
-    for (const auto& c : refused)
+        std::string value; // of OSTRELIN_EXPLAIN read before the row; "": read before
+        bool fTraceText;   // the record: TraceText's, else Explain's
+    } cases[] = {{"1", false}, {"", true}};
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.path);
-        c.config == "-" ? inst.RemoveConfig() : inst.WriteConfig(c.config);
-        if (c.before != "" && c.before != "-")
-            WriteBytes(c.path, c.before);
-        const bool fThere = c.before != "-";
-        const std::string bytes = fThere ? ReadBytes(c.path) : "";
-        CRunOptions options;
-        options.environment = {"OSTRELIN_EXPLAIN=" + c.path};
-        const CSessionResult result = inst.Run("", options);
-        EXPECT_EQ(c.exitCode, result.exitCode);
-        ASSERT_FALSE(result.records.empty());
-        EXPECT_EQ("Ostrelin: explain file \"" + c.path + "\" is not written: " + c.reason + "\n",
-                  result.records[0]);
-        EXPECT_EQ(fThere, ::GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES);
-        EXPECT_EQ(bytes, fThere ? ReadBytes(c.path) : "");
-        TakeLog();
+        SCOPED_TRACE(c.value + (c.fTraceText ? " TraceText" : " Explain"));
+        if (!c.value.empty())
+        {
+            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", c.value.c_str());
+            StartExplainedRun();
+            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
+        }
+        ASSERT_TRUE(IsExplaining());
+        DWORD dwReported = 0;
+        try
+        {
+            ::SetLastError(ERROR_SHARING_VIOLATION);
+            c.fTraceText ? TraceText("a record\n") : Explain("a record");
+            CHECK_WIN32(false);
+        }
+        catch (const CWin32Error& error)
+        {
+            dwReported = error.GetCode();
+        }
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), dwReported);
     }
+}
 
-    // Without a debugger every record of the process reaches the file, the
-    // tasks' included; past the limit the file moves to <file>.1.
-    const std::string file = temp + "every.log";
-    const std::string full = record + std::string(10 * 1024 * 1024 - record.size() - 8, '.');
+// Whatever the value names, the launcher opens no existing file for writing
+// and reads nothing there: the installation keeps every file byte for byte.
+TEST(RealInstallation, ExplainFolderNeverHarmsTheInstallation)
+{
+    CInstallation inst("explainfolder");
+    const std::string temp = GetTestTempFolder(), bin = inst.BinFolder();
+    const std::string update = inst.Root() + "\\update", start = temp + "start";
+    const std::string pipe =
+        "\\\\.\\pipe\\ostrelin-silent-" + std::to_string(::GetCurrentProcessId());
+    // A server that never writes: a read of the pipe would block for good.
+    const CUniqueFileHandle hPipe(
+        ::CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, 0, 1, 0, 0, 0, nullptr));
+    ASSERT_TRUE(hPipe);
+    const std::string staged = Config(Task("Pin='0'"));
+    const std::string apply = "<Apply CLSID='{D3F6EF44-2AD0-48D5-9F66-ECCF3BCAD858}' "
+                              "Staging='..\\update'/>";
+    const std::string file = "it is a file", device = "it names a device or a pipe";
+    // Each row: the value, the configuration, why the folder is not used ("":
+    // a file is made) and where the file lands.
     const struct
     {
-        const char* pszCase;
-        std::string before, config;
-        DWORD exitCode;
-        Lines shown;       // in this order
-        std::string moved; // what <file>.1 holds after the run
-    } kept[] = {
-        {"a task's own records",
-         "",
-         Config("<Start CLSID='{80E8DBC2-87FA-4389-80BF-632FE5E394A2}' Program='x.exe' "
-                "Then='stpo'/>"),
-         4,
-         {"StartProgram: Then=\"stpo\" is not one of",
-          "): Thrown: ", "): Caught: ", "Ostrelin: ends with exit code 4\n"},
-         ""},
-        {"appended to an earlier file",
-         record,
-         Config(),
-         0,
-         {record, "Ostrelin: ends with exit code 0\n"},
-         ""},
-        {"past the limit",
-         full,
-         Config(),
-         0,
-         {"Ostrelin: guard: update probe", "Ostrelin: ends with exit code 0\n"},
-         full},
+        std::string value, config, reason, lands;
+    } cases[] = {
+        // The staged update: Apply still moves it in, as without the variable.
+        {update + "\\Config.xml", Config(apply + Task()), file, ""},
+        {inst.ConfigPath(), Config(), file, ""},
+        {bin, Config(), "", bin},
+        // From the current folder at start-up, whatever a task then changes.
+        {"logs\\.", Config(Task("CurrentFolder='" + bin + "'")), "", start + "\\logs"},
+        {temp + "made\\for\\logs", Config(), "", temp + "made\\for\\logs"},
+        {"COM1", Config(), device, ""},
+        {"NUL", Config(), device, ""},
+        {pipe, Config(), device, ""},
     };
-    for (const auto& c : kept)
+    ::CreateDirectoryA(start.c_str(), nullptr);
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.pszCase);
+        SCOPED_TRACE(c.value);
         inst.WriteConfig(c.config);
-        ::DeleteFileA(file.c_str());
-        ::DeleteFileA((file + ".1").c_str());
-        WriteBytes(file, c.before);
-        EXPECT_EQ(c.exitCode, RunWithoutDebugger(inst, file));
-        const std::string written = ReadBytes(file);
-        EXPECT_TRUE(ShowsInOrder(written, c.shown));
-        EXPECT_TRUE(std::regex_search(written, std::regex("^[0-9]{4}-[0-9]{2}-[0-9]{2} ")));
-        EXPECT_TRUE(ReadBytes(file + ".1") == c.moved);
+        ::CreateDirectoryA(update.c_str(), nullptr);
+        WriteBytes(update + "\\Config.xml", staged);
+        auto expected = ReadFolder(bin);
+        if (c.config.find(apply) != std::string::npos)
+            expected["Config.xml"] = staged;
+        expected = Digest(expected);
+        CRunOptions options;
+        options.environment = {"OSTRELIN_EXPLAIN=" + c.value};
+        options.workingDirectory = start;
+        const CSessionResult result = inst.Run("", options);
+        EXPECT_EQ(0u, result.exitCode);
+        ASSERT_FALSE(result.records.empty());
+        if (c.reason.empty())
+            EXPECT_EQ("Ostrelin: guard: update probe: no update running\n", result.records[0]);
+        else
+            EXPECT_TRUE(ShowsInOrder(
+                result.records[0], {"Ostrelin: explain folder \"", "\" is not used: " + c.reason}));
+        if (!c.lands.empty())
+        {
+            EXPECT_EQ(1u, ExplainFiles(ReadFolder(c.lands)).size());
+        }
+        auto after = ReadFolder(bin);
+        EXPECT_EQ(c.lands == bin ? 1u : 0u, ExplainFiles(after).size());
+        for (const auto& file : ExplainFiles(after))
+        {
+            after.erase(file.first);
+            ::DeleteFileA((bin + "\\" + file.first).c_str());
+        }
+        EXPECT_EQ(expected, Digest(after));
+        EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
+        // The next plain start finds its configuration.
+        EXPECT_EQ(0u, inst.Run().exitCode);
         TakeLog();
+        RemoveFolder(start + "\\logs");
     }
+}
+
+// The folder keeps the files of the newest 20 starts, a minidump with its
+// file, and nothing else is touched; copies started together each have their
+// own complete file.
+TEST(RealInstallation, ExplainFolderKeepsTheNewestStartsAndAFileForEachCopy)
+{
+    CInstallation inst("kept");
+    const std::string folder = GetTestTempFolder() + "kept-logs";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    // 24 earlier starts, the 19 newest of which stay beside this one.
+    std::map<std::string, std::string> expected;
+    for (int i = 1; i <= 24; ++i)
+    {
+        const std::string stem = "Ostrelin-20000101-0000" + std::string(i < 10 ? "0" : "") +
+                                 std::to_string(i) + "-" + std::to_string(100 - i);
+        WriteBytes(folder + "\\" + stem + ".txt", stem);
+        if (i > 5)
+            expected[stem + ".txt"] = stem;
+        if (i == 1 || i == 24)
+            WriteBytes(folder + "\\" + stem + ".dmp", "dump");
+    }
+    expected["Ostrelin-20000101-000024-76.dmp"] = "dump";
+    for (const char* pszOther :
+         {"notes.txt", "Ostrelin-x.txt", "Ostrelin-19990101-000000-1.log", "ostrelin-trace.txt"})
+    {
+        WriteBytes(folder + "\\" + pszOther, pszOther);
+        expected[pszOther] = pszOther;
+    }
+    ::CreateDirectoryA((folder + "\\Ostrelin-19990101-000000-2.txt").c_str(), nullptr);
+    expected["Ostrelin-19990101-000000-2.txt"] = "<folder>";
+    inst.WriteConfig(Config());
+    EXPECT_EQ(0u, RunWithoutDebugger(inst, folder));
+    auto entries = ReadFolder(folder);
+    const auto files = ExplainFiles(entries);
+    ASSERT_EQ(20u, files.size());
+    std::string own;
+    for (const auto& entry : entries)
+    {
+        if (entry.first.compare(0, 18, "Ostrelin-20000101-") != 0 && files.count(entry.first))
+            own = entry.first;
+    }
+    entries.erase(own);
+    EXPECT_EQ(expected, entries);
+    TakeLog();
+
+    // Two copies at once: one runs, the other ends with 3; each file whole. The
+    // task's debug-output record whose text cannot be read is skipped.
+    RemoveFolder(folder);
+    inst.WriteConfig(Config(Task("DelayMs='300' Crash='badprint'")));
+    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", folder.c_str());
+    CChildProcess copies[2];
+    for (CChildProcess& copy : copies)
+        ASSERT_TRUE(copy.Start(inst.CommandLine()));
+    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
+    std::multiset<std::string> ends;
+    for (CChildProcess& copy : copies)
+    {
+        ASSERT_TRUE(copy.WaitForExit(CRunOptions().timeoutMs));
+        ends.insert("Ostrelin: ends with exit code " + std::to_string(copy.ExitCode()) + "\n");
+    }
+    EXPECT_EQ(std::multiset<std::string>(
+                  {"Ostrelin: ends with exit code 0\n", "Ostrelin: ends with exit code 3\n"}),
+              ends);
+    for (const auto& file : ExplainFiles(ReadFolder(folder)))
+    {
+        const std::string& text = file.second;
+        EXPECT_TRUE(
+            ShowsInOrder(text, {"Ostrelin 1.0.0.0, process ", "Ostrelin: guard: update probe"}));
+        std::smatch end;
+        ASSERT_TRUE(std::regex_search(text, end, std::regex("Ostrelin: ends with exit code .\n")))
+            << text;
+        EXPECT_EQ(1u, ends.erase(end.str())) << text;
+    }
+    EXPECT_TRUE(ends.empty());
+    TakeLog();
+
+    RemoveFolder(folder);
+}
+
+TEST(RealInstallation, CrashRecordNamesTheRunningChild)
+{
+    CInstallation inst("named");
+    const std::string folder = GetTestTempFolder() + "named-logs";
+    inst.WriteConfig(Config(Task() + Task("Crash='divide'")));
+    EXPECT_EQ(4u, RunWithoutDebugger(inst, folder));
+    const auto files = ExplainFiles(ReadFolder(folder));
+    ASSERT_EQ(1u, files.size());
+    EXPECT_TRUE(ShowsInOrder(files.begin()->second,
+                             {"crash: exception 0xC0000094", "OstrelinTestTask.dll+0x",
+                              "; while running child 2 of 2 <Task> CLSID=\"" +
+                                  std::string(szOstrelinTestTaskClsid) + "\"; minidump "}));
+    TakeLog();
 }
