@@ -134,7 +134,8 @@ void CompareStreamWithByteArray(const CBenchOptions& options, CSummary& summary)
     std::string strRatios;
     bool fMet = true;
     for (const auto& size :
-         {std::make_pair("1 MB", 1024 * 1024), std::make_pair("50 MB", 50 * 1024 * 1024)})
+         {std::make_pair("1 MB", 1024 * 1024), std::make_pair("4 MB", 4 * 1024 * 1024),
+          std::make_pair("16 MB", 16 * 1024 * 1024)})
     {
         const std::string xml = SizedConfig(size.second);
         TimeDomLoad(xml, true);
@@ -158,7 +159,7 @@ void CompareStreamWithByteArray(const CBenchOptions& options, CSummary& summary)
               Median(array) / MB(static_cast<double>(xml.size())) * 1000, ratio);
         strRatios += (strRatios.empty() ? "" : " / ") + Figure("%.3f", ratio);
     }
-    summary.Add("DOM load per MB, stream vs byte array at 1 MB / 50 MB: " + strRatios +
+    summary.Add("DOM load per MB, stream vs byte array at 1 MB / 4 MB / 16 MB: " + strRatios +
                 " (target <= 1.05: " + (fMet ? "met" : "missed") + ")");
 }
 } // namespace
@@ -175,6 +176,8 @@ void RunLoadBench(const CBenchOptions& options, CSummary& summary)
         {"1 MB", 1024 * 1024, 31, 5},
         {"50 MB", 50 * 1024 * 1024, 6, 2},
     };
+    // First: under Wine 8 a stream's load grows faster than its size.
+    CompareStreamWithByteArray(options, summary);
     Print(
         "\nLoading with CXMLDoc::FromURL, in this process (plain and scrambled taken in turns)\n");
     Print("  %6s %5s %12s %12s %12s %12s %9s\n", "size", "runs", "plain", "scrambled", "plain /MB",
@@ -251,7 +254,6 @@ void RunLoadBench(const CBenchOptions& options, CSummary& summary)
     summary.Add("load per MB at 1 KB / 1 MB / 50 MB: " + Figure("%.2f", perMB[0] * 1000) + " / " +
                 Figure("%.2f", perMB[1] * 1000) + " / " + Figure("%.2f", perMB[2] * 1000) +
                 " ms; 50 MB vs 1 MB: " + RatioAgainstTarget(growth, 1.5));
-    CompareStreamWithByteArray(options, summary);
     summary.Add(
         "scrambled vs plain at 1 KB / 1 MB / 50 MB: " + Figure("%.3f", ratios[0]) + " / " +
         Figure("%.3f", ratios[1]) + " / " + Figure("%.3f", ratios[2]) + " (target <= 1.05: " +
