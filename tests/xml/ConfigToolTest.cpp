@@ -1,5 +1,6 @@
 // ostrelin-config as support staff run it: reports, files and exit codes.
 #include "ConfigScramble.h"
+#include "MutexOwner.h"
 #include "ReplacementFile.h"
 #include "TestTaskClsid.h"
 #include "ToolRun.h"
@@ -55,7 +56,8 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     const std::string strOwnView = sizeof(void*) == 8 ? "64-bit" : "32-bit";
     const std::string strReport =
         "form: scrambled for \"Config.xml\"\ndocument element: <Config>\n\"Run\": 5 child node(s)\n"
-        "  0: <Xml> CLSID \"{2933BF91-7B36-11D2-B20E-00C04F983E60}\": registered in-process: ";
+        "  child 1 of 5 <Xml> CLSID \"{2933BF91-7B36-11D2-B20E-00C04F983E60}\": registered "
+        "in-process: ";
     // Each row: the arguments (narrow or wide), the exit code, and what is
     // shown, in this order.
     const auto expect =
@@ -73,21 +75,23 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
            {"registry view: " + strOwnView + ", this tool's own (no launcher at " + strLauncher +
                 ")\n",
             strReport,
-            ": no ITask interface (0x80004002): skipped\n  1: <None> CLSID \"\": not a "
-            "CLSID: skipped\n  2: <Gone> CLSID \"" +
+            ": no ITask interface (0x80004002): skipped\n  child 2 of 5 <None> CLSID \"\": not a "
+            "CLSID: skipped\n  child 3 of 5 <Gone> CLSID \"" +
                 strGone + "\": registered in-process: " + szGoneDll +
-                ", which does not exist: skipped\n  3: <Task> CLSID \"" + szOstrelinTestTaskClsid +
-                "\": registered in-process: ",
-            "OstrelinTestTask.dll (the file exists)\n  4: <Empty> CLSID \"" + strUncreatable +
-                "\": registered in-process: " + strEmptyDll + ": cannot be created (0x",
+                ", which does not exist: skipped\n  child 4 of 5 <Task> CLSID \"" +
+                szOstrelinTestTaskClsid + "\": registered in-process: ",
+            "OstrelinTestTask.dll (the file exists)\n  child 5 of 5 <Empty> CLSID \"" +
+                strUncreatable + "\": registered in-process: " + strEmptyDll +
+                ": cannot be created (0x",
             "): skipped\nresult: the run goes through the list: 1 of 5 task(s) can be created, 4 "
             "skipped\n"});
     expect("check --strict " + strConfig, 2, {"4 skipped\n"});
-    expect("check " + strSamples + "comment-in-run.xml", 2,
-           {"form: plain\n",
-            "not registered as an in-process server: skipped\n  1: comment node, not an element\n"
-            "result: the launcher ends its run in an error (exit code 4): child 1 is not an "
-            "element\n"});
+    expect(
+        "check " + strSamples + "comment-in-run.xml", 2,
+        {"form: plain\n",
+         "not registered as an in-process server: skipped\n  child 2 of 3: comment node, not an "
+         "element\nresult: the launcher ends its run in an error (exit code 4): child 2 is not an "
+         "element\n"});
     expect("check " + strSamples + "no-run.xml", 2, {"\"Run\": missing\n", "no \"Run\" element\n"});
     expect("check " + strRenamed, 2, {"form: " + strOtherName, "\ndocument element: none\n"});
     expect("check " + strEmpty, 2, {"(exit code 4): the file is empty\n"});
@@ -151,7 +155,7 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
            {"scrambled for \"Config.xml\"\n<Config><Run/></Config>"});
     expect(L"check " + strLodz + L"\\Config.xml", 0,
            {"configuration: " + strShownLodz + "\\Config.xml\n", "no task to run"});
-    expect(L"where --strict " + strLodz + L"\\Ostrelin.exe", 0,
+    expect(L"where --strict " + strLodz + L"\\Ostrelin.exe", 1,
            {"launcher: " + strShownLodz + "\\Ostrelin.exe (no such file)\n",
             "configuration: " + strShownLodz + "/../\\bin\\Config.xml\n", "no task to run"});
     EXPECT_EQ(ScrambleConfig("<Config><Run/></Config>", "Config.xml"),
@@ -164,6 +168,123 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     ::RemoveDirectoryA((strRoot + "\\bin").c_str());
 }
 
+// What support meets on a broken installation: tasks that crash, end the
+// process or hang while created, a quoted server path, a file too large for
+// memory, and the guard held.
+TEST(ConfigTool, CheckSurvivesWhatItInspectsAndReportsTheGuard)
+{
+    const CScratchFolder folder("ostrelin-");
+    struct CRow
+    {
+        const char* pszClsid;
+        std::string strServer; // registered for it
+        DWORD exitCode;
+        std::vector<std::string> shown;
+    };
+    const std::string strBin = GetBinFolder();
+    const std::vector<CRow> rows = {
+        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6D}",
+         strBin + "OstrelinCrashTask.dll",
+         2,
+         {": creating this task crashes (0xC0000005 in OstrelinCrashTask.dll+0x",
+          "(exit code 4): creating child 1 crashes\n"}},
+        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6E}",
+         strBin + "OstrelinExitTask.dll",
+         2,
+         {": creating this task ends the process with exit code 7\n",
+          "result: the launcher ends at once with exit code 7: creating child 1 ends the "
+          "process\n"}},
+        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6F}",
+         strBin + "OstrelinHangTask.dll",
+         2,
+         {": creating this task does not return within 20 s\n", "result: the launcher hangs: "}},
+        // COM takes the quotes off, and so does check.
+        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C70}",
+         "\"" + strBin + "OstrelinCrashTask.dll\"",
+         2,
+         {"registered in-process: " + strBin +
+          "OstrelinCrashTask.dll: creating this task crashes"}},
+    };
+    for (const CRow& row : rows)
+    {
+        RegisterClass(row.pszClsid, row.strServer);
+        const std::string strConfig =
+            folder.Write("Config.xml", std::string("<Config><Run><Red CLSID=\"") + row.pszClsid +
+                                           "\"/></Run></Config>");
+        const CToolRun run = RunTool("ostrelin-config.exe", "check " + strConfig);
+        EXPECT_EQ(row.exitCode, run.exitCode) << row.strServer;
+        EXPECT_TRUE(ShowsInOrder(run.output, row.shown));
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE,
+                         (std::string("Software\\Classes\\CLSID\\") + row.pszClsid).c_str());
+    }
+
+    // Larger than a 32-bit size, sparse: the system's words, never the runtime's abort.
+    const std::string strHuge = folder.File("Huge.xml");
+    {
+        const CUniqueFileHandle hHuge(
+            ::CreateFileA(strHuge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        DWORD cbReturned = 0;
+        ::DeviceIoControl(hHuge.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &cbReturned,
+                          nullptr);
+        LARGE_INTEGER cb = {};
+        cb.QuadPart = 5LL << 30;
+        ASSERT_TRUE(::SetFilePointerEx(hHuge.Get(), cb, nullptr, FILE_BEGIN) &&
+                    ::SetEndOfFile(hHuge.Get()));
+    }
+    const std::string strTooLarge = DescribeSystemError(ERROR_FILE_TOO_LARGE);
+    for (const std::string strCommand : {"check", "show", "scramble"})
+    {
+        const bool fCheck = strCommand == "check";
+        const CToolRun run =
+            RunTool("ostrelin-config.exe",
+                    strCommand + " " + strHuge + (fCheck || strCommand == "show" ? "" : " x.xml"));
+        EXPECT_EQ(1u, run.exitCode) << strCommand;
+        EXPECT_TRUE(ShowsInOrder(
+            run.output, fCheck
+                            ? std::vector<std::string>{"the file cannot be "
+                                                       "read: ",
+                                                       "(0x800700DF)\n"}
+                            : std::vector<std::string>{"cannot read " + strHuge + ": " +
+                                                       DescribeSystemError(ERROR_FILE_TOO_LARGE)}));
+    }
+    ::DeleteFileA(strHuge.c_str());
+
+    // The guard held: the updater's mutex, then a copy holding the key.
+    ::CreateDirectoryA(folder.File("bin").c_str(), nullptr);
+    const std::string strConfig = folder.Write("bin\\Config.xml", "<Config><Run/></Config>");
+    const std::string strLauncher = folder.File("bin\\Ostrelin.exe");
+    ASSERT_TRUE(::CopyFileA((strBin + "Ostrelin.exe").c_str(), strLauncher.c_str(), FALSE));
+    const std::string strWhere = "where " + strLauncher;
+    {
+        const CMutexOwner updater(CMutexOwner::Kind::Own, "ZembraniExclusiveMutex");
+        for (const std::string& strArguments : {"check " + strConfig, strWhere})
+        {
+            const CToolRun run = RunTool("ostrelin-config.exe", strArguments);
+            EXPECT_EQ(2u, run.exitCode) << strArguments;
+            EXPECT_TRUE(
+                ShowsInOrder(run.output, {"guard: \"ZembraniExclusiveMutex\" is owned by the "
+                                          "updater: a start ends with exit code 2"}));
+        }
+    }
+    const CToolRun free = RunTool("ostrelin-config.exe", strWhere);
+    EXPECT_EQ(0u, free.exitCode);
+    const size_t iKey = free.output.find("instance key: ");
+    ASSERT_NE(std::string::npos, iKey);
+    const std::string strInstanceKey =
+        free.output.substr(iKey + 14, free.output.find('\n', iKey) - iKey - 14);
+    {
+        const CMutexOwner copy(CMutexOwner::Kind::Own, strInstanceKey);
+        const CToolRun run = RunTool("ostrelin-config.exe", strWhere);
+        EXPECT_EQ(2u, run.exitCode);
+        EXPECT_TRUE(ShowsInOrder(run.output,
+                                 {"guard: instance key \"" + strInstanceKey +
+                                  "\" is held by another copy: a start ends with exit code 3"}));
+    }
+    ::DeleteFileA(strLauncher.c_str());
+    ::DeleteFileA(strConfig.c_str());
+    ::RemoveDirectoryA(folder.File("bin").c_str());
+}
+
 TEST(ConfigTool, HelpOnEveryCommandAndUsageErrors)
 {
     for (const std::string command : {"scramble", "unscramble", "show", "check", "where"})
@@ -172,7 +293,29 @@ TEST(ConfigTool, HelpOnEveryCommandAndUsageErrors)
         EXPECT_EQ(0u, run.exitCode);
         EXPECT_TRUE(ShowsInOrder(run.output, {"usage: ostrelin-config " + command + " ", "Exit"}));
     }
-    for (const char* pszArguments : {"", "frobnicate", "scramble onlyone", "show a b",
-                                     "scramble a b --name", "check a --name b", "where"})
-        EXPECT_EQ(1u, RunTool("ostrelin-config.exe", pszArguments).exitCode) << pszArguments;
+    // Each row: the arguments, then what is wrong, and whose usage follows.
+    const std::vector<std::vector<std::string>> rows = {
+        {"", "no command", "usage: ostrelin-config <command>"},
+        {"frobnicate", "unknown command: frobnicate", "usage: ostrelin-config <command>"},
+        {"scramble onlyone", "scramble needs <in> and <out>: too few", "config scramble <in>"},
+        {"show a b", "show needs one <file>: \"b\" is one too many", "config show <file>"},
+        {"scramble a b --name", "--name needs a non-empty NAME", "config scramble <in>"},
+        {"check a --name b", "check takes no --name", "config check [--strict]"},
+        {"check --frob Config.xml", "unknown option \"--frob\"", "config check [--strict]"},
+        {"show --strict a", "show takes no --strict", "config show <file>"},
+        {"where", "where needs the launcher's path", "config where [--strict]"},
+    };
+    for (const std::vector<std::string>& row : rows)
+    {
+        const CToolRun run = RunTool("ostrelin-config.exe", row[0]);
+        EXPECT_EQ(1u, run.exitCode) << row[0];
+        EXPECT_TRUE(ShowsInOrder(run.output, {"ostrelin-config: " + row[1] + "\n\n", row[2]}));
+        // That command's usage only.
+        EXPECT_EQ(row[2].find("<command>") == std::string::npos,
+                  run.output.find("unscramble <in>") == std::string::npos)
+            << run.output;
+    }
+    const CToolRun version = RunTool("ostrelin-config.exe", "--version");
+    EXPECT_EQ(0u, version.exitCode);
+    EXPECT_EQ("ostrelin-config " OSTRELIN_VERSION_TEXT "\n", version.output);
 }
