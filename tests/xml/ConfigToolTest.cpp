@@ -135,6 +135,19 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     EXPECT_EQ(6, std::distance(std::filesystem::directory_iterator(folder.Path()), {}));
     expect("scramble " + strPlain + " " + strPlain, 0, {});
     EXPECT_EQ(ScrambleConfig(strXml, "plain.xml"), ReadBytes(WideFrom(strPlain, CP_ACP)));
+    // The temporary name that a write which crashed left behind: another is taken.
+    {
+        const std::wstring strTarget = WideFrom(folder.File("taken.xml"), CP_ACP);
+        const std::wstring strLeft =
+            strTarget + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-1.tmp";
+        ASSERT_TRUE(WriteBytes(strLeft, "left"));
+        CReplacementFile file;
+        ASSERT_EQ(DWORD(ERROR_SUCCESS), file.Create(strTarget));
+        file.Write("new");
+        EXPECT_EQ(DWORD(ERROR_SUCCESS), file.Commit());
+        EXPECT_EQ("new", ReadBytes(strTarget));
+        EXPECT_EQ("left", ReadBytes(strLeft));
+    }
 
     // "Łódź" beside what the ANSI code page makes of it, each with a
     // configuration of its own: each file is read and written under its own name.
