@@ -60,8 +60,9 @@ const char szCommonText[] =
     "\"-\" stands for standard input or output. <command> --help describes one command.\n"
     "Exit codes: 0 done; 1 usage or file error (a file that cannot be read or written);\n"
     "2 input rejected (not scrambled, already scrambled, scrambled for another NAME),\n"
-    "or check and where found that the launcher's run would end in an error or, with\n"
-    "--strict, that a task would be skipped.\n";
+    "or check and where found that a start would end at the guard, that the\n"
+    "launcher's run would end in an error or, with --strict, that a task would be\n"
+    "skipped. --version shows the tool's version.\n";
 
 int Scramble(const CArguments& args);
 int Unscramble(const CArguments& args);
@@ -88,16 +89,19 @@ const CCommand commands[] = {
      Show},
 #ifdef OSTRELIN_CONFIG_CHECK
     {"check", "check [--strict] <file>",
-     "Loads <file> exactly as the launcher does and lists what its run would do\n"
-     "with each task: its CLSID, whether that is registered as an in-process\n"
-     "server, whether the registered DLL exists; and what would end the run in\n"
-     "an error. --strict: a task that would be skipped counts as a fault too.\n",
+     "Loads <file> exactly as the launcher does and lists what a start would\n"
+     "meet: the guard (an update running), then each task: its CLSID, whether\n"
+     "that is registered as an in-process server, whether the registered DLL\n"
+     "exists, and what creating it does (in a child process, so that a task that\n"
+     "crashes, ends the process or hangs is reported); and what would end the run\n"
+     "in an error. --strict: a task that would be skipped counts as a fault too.\n",
      Check},
     {"where", "where [--strict] <launcher> [<arguments>...]",
      "Works out, with the launcher's own code, the configuration path and the\n"
      "instance key of the launcher <launcher> started with this command line\n"
      "(everything after \"where\" and --strict, exactly as typed, quotes\n"
-     "included), then checks that configuration as check does.\n",
+     "included), then checks that configuration as check does, and whether a\n"
+     "running copy holds that instance key.\n",
      nullptr},
 #endif
 };
