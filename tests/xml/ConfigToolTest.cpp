@@ -1,5 +1,6 @@
 // ostrelin-config as support staff run it: reports, files and exit codes.
 #include "ConfigScramble.h"
+#include "LaunchPaths.h"
 #include "MutexOwner.h"
 #include "ReplacementFile.h"
 #include "TestTaskClsid.h"
@@ -187,115 +188,84 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
 TEST(ConfigTool, CheckSurvivesWhatItInspectsAndReportsTheGuard)
 {
     const CScratchFolder folder("ostrelin-");
-    struct CRow
-    {
-        const char* pszClsid;
-        std::string strServer; // registered for it
-        DWORD exitCode;
-        std::vector<std::string> shown;
-    };
-    const std::string strBin = GetBinFolder();
-    const std::vector<CRow> rows = {
-        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6D}",
-         strBin + "OstrelinCrashTask.dll",
-         2,
-         {": creating this task crashes (0xC0000005 in OstrelinCrashTask.dll+0x",
-          "(exit code 4): creating child 1 crashes\n"}},
-        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6E}",
-         strBin + "OstrelinExitTask.dll",
-         2,
-         {": creating this task ends the process with exit code 7\n",
-          "result: the launcher ends at once with exit code 7: creating child 1 ends the "
-          "process\n"}},
-        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6F}",
-         strBin + "OstrelinHangTask.dll",
-         2,
-         {": creating this task does not return within 20 s\n", "result: the launcher hangs: "}},
-        // COM takes the quotes off, and so does check.
-        {"{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C70}",
-         "\"" + strBin + "OstrelinCrashTask.dll\"",
-         2,
-         {"registered in-process: " + strBin +
-          "OstrelinCrashTask.dll: creating this task crashes"}},
-    };
-    for (const CRow& row : rows)
-    {
-        RegisterClass(row.pszClsid, row.strServer);
-        const std::string strConfig =
-            folder.Write("Config.xml", std::string("<Config><Run><Red CLSID=\"") + row.pszClsid +
-                                           "\"/></Run></Config>");
-        const CToolRun run = RunTool("ostrelin-config.exe", "check " + strConfig);
-        EXPECT_EQ(row.exitCode, run.exitCode) << row.strServer;
-        EXPECT_TRUE(ShowsInOrder(run.output, row.shown));
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE,
-                         (std::string("Software\\Classes\\CLSID\\") + row.pszClsid).c_str());
-    }
-
-    // Larger than a 32-bit size, sparse: the system's words, never the runtime's abort.
+    const std::string strBin = GetBinFolder(), strClsid = "{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6D}";
+    const std::string strConfig = folder.Write(
+        "bin\\Config.xml", "<Config><Run><Red CLSID=\"" + strClsid + "\"/></Run></Config>");
+    const std::string strLauncher = folder.File("bin\\Ostrelin.exe");
+    ASSERT_TRUE(::CopyFileA((strBin + "Ostrelin.exe").c_str(), strLauncher.c_str(), FALSE));
+    const std::string strKey = MakeInstanceKey(strLauncher.c_str()).GetString();
+    // Larger than a 32-bit size, sparse.
     const std::string strHuge = folder.File("Huge.xml");
     {
         const CUniqueFileHandle hHuge(
             ::CreateFileA(strHuge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        DWORD cbReturned = 0;
-        ::DeviceIoControl(hHuge.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &cbReturned,
-                          nullptr);
-        LARGE_INTEGER cb = {};
-        cb.QuadPart = 5LL << 30;
-        ASSERT_TRUE(::SetFilePointerEx(hHuge.Get(), cb, nullptr, FILE_BEGIN) &&
+        DWORD cb = 0;
+        ::DeviceIoControl(hHuge.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &cb, nullptr);
+        ASSERT_TRUE(::SetFilePointerEx(hHuge.Get(), {{0x40000000, 1}}, nullptr, FILE_BEGIN) &&
                     ::SetEndOfFile(hHuge.Get()));
     }
-    const std::string strTooLarge = DescribeSystemError(ERROR_FILE_TOO_LARGE);
-    for (const std::string strCommand : {"check", "show", "scramble"})
+    const std::string strTooLarge = ": " + DescribeSystemError(ERROR_FILE_TOO_LARGE);
+    // Each row: the server registered for the task, the mutex held, the arguments, the
+    // exit code, and what is shown.
+    const struct
     {
-        const bool fCheck = strCommand == "check";
-        const CToolRun run =
-            RunTool("ostrelin-config.exe",
-                    strCommand + " " + strHuge + (fCheck || strCommand == "show" ? "" : " x.xml"));
-        EXPECT_EQ(1u, run.exitCode) << strCommand;
-        EXPECT_TRUE(ShowsInOrder(
-            run.output, fCheck
-                            ? std::vector<std::string>{"the file cannot be "
-                                                       "read: ",
-                                                       "(0x800700DF)\n"}
-                            : std::vector<std::string>{"cannot read " + strHuge + ": " +
-                                                       DescribeSystemError(ERROR_FILE_TOO_LARGE)}));
-    }
-    ::DeleteFileA(strHuge.c_str());
-
-    // The guard held: the updater's mutex, then a copy holding the key.
-    ::CreateDirectoryA(folder.File("bin").c_str(), nullptr);
-    const std::string strConfig = folder.Write("bin\\Config.xml", "<Config><Run/></Config>");
-    const std::string strLauncher = folder.File("bin\\Ostrelin.exe");
-    ASSERT_TRUE(::CopyFileA((strBin + "Ostrelin.exe").c_str(), strLauncher.c_str(), FALSE));
-    const std::string strWhere = "where " + strLauncher;
+        std::string strServer;
+        std::string strHeld;
+        std::string strArguments;
+        DWORD exitCode;
+        std::vector<std::string> shown;
+    } rows[] = {
+        {strBin + "OstrelinCrashTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task crashes (0xC0000005 in OstrelinCrashTask.dll+0x",
+          "(exit code 4): creating child 1 crashes\n"}},
+        {strBin + "OstrelinExitTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task ends the process with exit code 7\n",
+          "result: the launcher ends at once with exit code 7: creating child 1 ends"}},
+        {strBin + "OstrelinHangTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task does not return within 20 s\n", "result: the launcher hangs: "}},
+        // COM takes the quotes off, and so does check.
+        {"\"" + strBin + "OstrelinCrashTask.dll\"",
+         "",
+         "check " + strConfig,
+         2,
+         {"in-process: " + strBin + "OstrelinCrashTask.dll: creating this task crashes"}},
+        {"", "", "check " + strHuge, 1, {"the file cannot be read: ", "(0x800700DF)\n"}},
+        {"", "", "show " + strHuge, 1, {"cannot read " + strHuge + strTooLarge}},
+        {"", "", "scramble " + strHuge + " x.xml", 1, {"cannot read " + strHuge + strTooLarge}},
+        {"",
+         "ZembraniExclusiveMutex",
+         "check " + strConfig,
+         2,
+         {"guard: \"ZembraniExclusiveMutex\" is owned by the updater: a start ends with exit "
+          "code 2"}},
+        {"", "ZembraniExclusiveMutex", "where " + strLauncher, 2, {"is owned by the updater"}},
+        {"",
+         strKey,
+         "where " + strLauncher,
+         2,
+         {"guard: instance key \"" + strKey +
+          "\" is held by another copy: a start ends with exit code 3"}},
+    };
+    for (const auto& row : rows)
     {
-        const CMutexOwner updater(CMutexOwner::Kind::Own, "ZembraniExclusiveMutex");
-        for (const std::string& strArguments : {"check " + strConfig, strWhere})
-        {
-            const CToolRun run = RunTool("ostrelin-config.exe", strArguments);
-            EXPECT_EQ(2u, run.exitCode) << strArguments;
-            EXPECT_TRUE(
-                ShowsInOrder(run.output, {"guard: \"ZembraniExclusiveMutex\" is owned by the "
-                                          "updater: a start ends with exit code 2"}));
-        }
+        if (!row.strServer.empty())
+            RegisterClass(strClsid, row.strServer);
+        const std::unique_ptr<CMutexOwner> pHolder(
+            row.strHeld.empty() ? nullptr : new CMutexOwner(CMutexOwner::Kind::Own, row.strHeld));
+        const CToolRun run = RunTool("ostrelin-config.exe", row.strArguments);
+        EXPECT_EQ(row.exitCode, run.exitCode) << row.strArguments << " " << row.strServer;
+        EXPECT_TRUE(ShowsInOrder(run.output, row.shown));
     }
-    const CToolRun free = RunTool("ostrelin-config.exe", strWhere);
-    EXPECT_EQ(0u, free.exitCode);
-    const size_t iKey = free.output.find("instance key: ");
-    ASSERT_NE(std::string::npos, iKey);
-    const std::string strInstanceKey =
-        free.output.substr(iKey + 14, free.output.find('\n', iKey) - iKey - 14);
-    {
-        const CMutexOwner copy(CMutexOwner::Kind::Own, strInstanceKey);
-        const CToolRun run = RunTool("ostrelin-config.exe", strWhere);
-        EXPECT_EQ(2u, run.exitCode);
-        EXPECT_TRUE(ShowsInOrder(run.output,
-                                 {"guard: instance key \"" + strInstanceKey +
-                                  "\" is held by another copy: a start ends with exit code 3"}));
-    }
-    ::DeleteFileA(strLauncher.c_str());
-    ::DeleteFileA(strConfig.c_str());
-    ::RemoveDirectoryA(folder.File("bin").c_str());
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ("Software\\Classes\\CLSID\\" + strClsid).c_str());
 }
 
 TEST(ConfigTool, HelpOnEveryCommandAndUsageErrors)
