@@ -97,6 +97,10 @@ TEST(TraceTool, ExitCodesExplainedTraceAndOwnErrors)
     expect("--dismis x.exe", nullptr, 125, {"unknown option \"--dismis\""});
     expect("--help", nullptr, 0, {"usage: ostrelin-trace"});
     expect("--version", nullptr, 0, {"ostrelin-trace " OSTRELIN_VERSION_TEXT "\n"});
+    // One version: the resource's and --version's.
+    expect("\"" + GetBinFolder() + "ostrelin-config.exe\" --version", nullptr, 0,
+           {"ostrelin-config.exe, file version " OSTRELIN_VERSION_TEXT ".0\n",
+            "ostrelin-config " OSTRELIN_VERSION_TEXT "\n"});
     ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
 }
 
