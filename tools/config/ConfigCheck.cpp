@@ -83,6 +83,44 @@ CText NodeTypeName(const CXMLNodeList& list, long iChild)
     return TextFromWide(strType.Get(), strType.Length(), CP_UTF8);
 }
 
+// A creation that crashed, ended or stalled the child process: the verdict,
+// and how the launcher's run ends, which meets the same in its own process.
+CRunEnd ReportCreationFault(const CProbeResult& probe, long nChild)
+{
+    CRunEnd end;
+    switch (probe.outcome)
+    {
+    case ProbeOutcome::Crashed:
+        Print(stdout, ": creating this task crashes (0x%08lX%s%s)\n",
+              static_cast<unsigned long>(probe.dwCode), probe.strWhere.empty() ? "" : " ",
+              probe.strWhere.c_str());
+        FormatText(end.strWhy, "creating child %ld crashes", nChild);
+        break;
+    case ProbeOutcome::Exited:
+        Print(stdout, ": creating this task ends the process with exit code %lu\n",
+              static_cast<unsigned long>(probe.dwCode));
+        FormatText(end.strWhy, "creating child %ld ends the process", nChild);
+        FormatText(end.strHow, "ends at once with exit code %lu",
+                   static_cast<unsigned long>(probe.dwCode));
+        break;
+    case ProbeOutcome::Hung:
+        Print(stdout, ": creating this task does not return within %lu s\n",
+              static_cast<unsigned long>(nProbeTimeLimitMs / 1000));
+        FormatText(end.strWhy, "creating child %ld does not return", nChild);
+        end.strHow = CText("hangs");
+        break;
+    case ProbeOutcome::NotStarted:
+    case ProbeOutcome::Created:
+        Print(stdout, ": not created: this tool cannot start its child process: %s\n",
+              DescribeStatus(HRESULT_FROM_WIN32(probe.dwCode)).GetString());
+        FormatText(end.strWhy, "child %ld was not checked", nChild);
+        end.strHow = CText("was not checked to the end");
+        end.nExitCode = nFileError;
+        break;
+    }
+    return end;
+}
+
 // The launcher's own step for a registered class: create it in process for
 // ITask, here in a child process, and skip it with the same reason as its
 // explained run when that fails. How the run ends when it does.
@@ -103,41 +141,12 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
     }
     const CProbeResult probe = ProbeTaskCreation(clsid);
     Print(stdout, "registered in-process: %s", strServer.c_str());
-    switch (probe.outcome)
-    {
-    case ProbeOutcome::Created:
-        break;
-    case ProbeOutcome::Crashed:
-        Print(stdout, ": creating this task crashes (0x%08lX%s%s)\n",
-              static_cast<unsigned long>(probe.dwCode), probe.strWhere.empty() ? "" : " in ",
-              probe.strWhere.c_str());
-        FormatText(end.strWhy, "creating child %ld crashes", nChild);
-        return end;
-    case ProbeOutcome::Exited:
-        Print(stdout, ": creating this task ends the process with exit code %lu\n",
-              static_cast<unsigned long>(probe.dwCode));
-        FormatText(end.strWhy, "creating child %ld ends the process", nChild);
-        FormatText(end.strHow, "ends at once with exit code %lu",
-                   static_cast<unsigned long>(probe.dwCode));
-        return end;
-    case ProbeOutcome::Hung:
-        Print(stdout, ": creating this task does not return within %lu s\n",
-              static_cast<unsigned long>(nProbeTimeLimitMs / 1000));
-        FormatText(end.strWhy, "creating child %ld does not return", nChild);
-        end.strHow = CText("hangs");
-        return end;
-    case ProbeOutcome::NotStarted:
-        Print(stdout, ": not created: this tool cannot start its child process: %s\n",
-              DescribeStatus(HRESULT_FROM_WIN32(probe.dwCode)).GetString());
-        FormatText(end.strWhy, "child %ld was not checked", nChild);
-        end.strHow = CText("was not checked to the end");
-        end.nExitCode = nFileError;
-        return end;
-    }
+    if (probe.outcome != ProbeOutcome::Created)
+        return ReportCreationFault(probe, nChild);
     const HRESULT hr = probe.hr;
     if (hr == S_OK && probe.fInterface)
     {
-        Print(stdout, fMissing ? " (created)\n" : " (the file exists)\n");
+        Print(stdout, "%s", fMissing ? " (created)\n" : " (the file exists)\n");
         ++tally.cCreatable;
         return end;
     }

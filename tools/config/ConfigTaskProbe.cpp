@@ -33,19 +33,24 @@ void WriteAnswer(const char* pszText)
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* pException)
 {
     const EXCEPTION_RECORD& record = *pException->ExceptionRecord;
-    char szModule[MAX_PATH] = "?";
+    char szModule[MAX_PATH] = "";
     HMODULE hModule = nullptr;
-    ULONG_PTR nOffset = reinterpret_cast<ULONG_PTR>(record.ExceptionAddress);
+    char szText[MAX_PATH + 64];
     if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                              static_cast<LPCSTR>(record.ExceptionAddress), &hModule) &&
         ::GetModuleFileNameA(hModule, szModule, MAX_PATH) > 0)
-        nOffset -= reinterpret_cast<ULONG_PTR>(hModule);
-    const char* const pszName = std::strrchr(szModule, '\\');
-    char szText[MAX_PATH + 64];
-    std::snprintf(szText, sizeof szText, "crash 0x%08lX %s+0x%lX",
-                  static_cast<unsigned long>(record.ExceptionCode),
-                  pszName != nullptr ? pszName + 1 : szModule, static_cast<unsigned long>(nOffset));
+    {
+        const char* const pszSlash = std::strrchr(szModule, '\\');
+        std::snprintf(szText, sizeof szText, "crash 0x%08lX in %s+0x%lX",
+                      static_cast<unsigned long>(record.ExceptionCode),
+                      pszSlash != nullptr ? pszSlash + 1 : szModule,
+                      static_cast<unsigned long>(static_cast<BYTE*>(record.ExceptionAddress) -
+                                                 reinterpret_cast<BYTE*>(hModule)));
+    }
+    else
+        std::snprintf(szText, sizeof szText, "crash 0x%08lX at %p",
+                      static_cast<unsigned long>(record.ExceptionCode), record.ExceptionAddress);
     WriteAnswer(szText);
     ::TerminateProcess(::GetCurrentProcess(), record.ExceptionCode);
     return EXCEPTION_EXECUTE_HANDLER;

@@ -22,7 +22,7 @@ struct CProbeResult
     HRESULT hr = E_FAIL;
     bool fInterface = false;
     DWORD dwCode = 0;
-    std::string strWhere; // the crash's module and offset, "RedTask.dll+0x1234"
+    std::string strWhere; // "in RedTask.dll+0x1234", or "at <address>" outside any module
 };
 
 extern const DWORD nProbeTimeLimitMs;

@@ -387,7 +387,6 @@ int RunWithin(const std::vector<std::string>& argv)
 int main(int argc, char** argv)
 {
 #ifdef _WIN32
-    LimitDllSearchToSystem();
     // Wide, so that paths whose letters the ANSI code page lacks are taken
     // as typed; UTF-8 from here on.
     (void)argc;
@@ -395,6 +394,10 @@ int main(int argc, char** argv)
     std::vector<std::string> arguments;
     for (const std::wstring& strArgument : GetWideArguments())
         arguments.push_back(TextFrom(strArgument, CP_UTF8));
+    // The child that creates a task searches DLLs as the launcher's process
+    // does, for the task's own; the tool itself loads from the system folder only.
+    if (arguments.size() < 2 || arguments[1] != szProbeCommand)
+        LimitDllSearchToSystem();
     return RunWithin(arguments);
 #else
     return RunWithin(std::vector<std::string>(argv, argv + argc));
