@@ -253,8 +253,9 @@ bool ReportForm(const std::wstring& strPath, int& nExitCode)
     CSharedReadFile file;
     HRESULT hr = file.Open(strPath.c_str());
     const ULONGLONG cbFile = hr == S_OK ? file.GetSize() : 0;
-    // Within what one read takes and a 32-bit process holds, as the other commands.
-    if (cbFile > MAXDWORD / 2)
+    // Within what one read takes and a string holds (about 1 GB in a 32-bit
+    // process), as the other commands.
+    if (cbFile > MAXDWORD / 2 || cbFile > std::string().max_size())
         hr = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
     std::string strData(hr == S_OK ? static_cast<size_t>(cbFile) : 0, '\0');
     if (hr == S_OK && cbFile > 0)
