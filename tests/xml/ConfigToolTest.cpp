@@ -1,5 +1,7 @@
 // ostrelin-config as support staff run it: reports, files and exit codes.
 #include "ConfigScramble.h"
+#include "LaunchPaths.h"
+#include "MutexOwner.h"
 #include "ReplacementFile.h"
 #include "TestTaskClsid.h"
 #include "ToolRun.h"
@@ -55,7 +57,8 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     const std::string strOwnView = sizeof(void*) == 8 ? "64-bit" : "32-bit";
     const std::string strReport =
         "form: scrambled for \"Config.xml\"\ndocument element: <Config>\n\"Run\": 5 child node(s)\n"
-        "  0: <Xml> CLSID \"{2933BF91-7B36-11D2-B20E-00C04F983E60}\": registered in-process: ";
+        "  child 1 of 5 <Xml> CLSID \"{2933BF91-7B36-11D2-B20E-00C04F983E60}\": registered "
+        "in-process: ";
     // Each row: the arguments (narrow or wide), the exit code, and what is
     // shown, in this order.
     const auto expect =
@@ -73,21 +76,23 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
            {"registry view: " + strOwnView + ", this tool's own (no launcher at " + strLauncher +
                 ")\n",
             strReport,
-            ": no ITask interface (0x80004002): skipped\n  1: <None> CLSID \"\": not a "
-            "CLSID: skipped\n  2: <Gone> CLSID \"" +
+            ": no ITask interface (0x80004002): skipped\n  child 2 of 5 <None> CLSID \"\": not a "
+            "CLSID: skipped\n  child 3 of 5 <Gone> CLSID \"" +
                 strGone + "\": registered in-process: " + szGoneDll +
-                ", which does not exist: skipped\n  3: <Task> CLSID \"" + szOstrelinTestTaskClsid +
-                "\": registered in-process: ",
-            "OstrelinTestTask.dll (the file exists)\n  4: <Empty> CLSID \"" + strUncreatable +
-                "\": registered in-process: " + strEmptyDll + ": cannot be created (0x",
+                ", which does not exist: skipped\n  child 4 of 5 <Task> CLSID \"" +
+                szOstrelinTestTaskClsid + "\": registered in-process: ",
+            "OstrelinTestTask.dll (the file exists)\n  child 5 of 5 <Empty> CLSID \"" +
+                strUncreatable + "\": registered in-process: " + strEmptyDll +
+                ": cannot be created (0x",
             "): skipped\nresult: the run goes through the list: 1 of 5 task(s) can be created, 4 "
             "skipped\n"});
     expect("check --strict " + strConfig, 2, {"4 skipped\n"});
-    expect("check " + strSamples + "comment-in-run.xml", 2,
-           {"form: plain\n",
-            "not registered as an in-process server: skipped\n  1: comment node, not an element\n"
-            "result: the launcher ends its run in an error (exit code 4): child 1 is not an "
-            "element\n"});
+    expect(
+        "check " + strSamples + "comment-in-run.xml", 2,
+        {"form: plain\n",
+         "not registered as an in-process server: skipped\n  child 2 of 3: comment node, not an "
+         "element\nresult: the launcher ends its run in an error (exit code 4): child 2 is not an "
+         "element\n"});
     expect("check " + strSamples + "no-run.xml", 2, {"\"Run\": missing\n", "no \"Run\" element\n"});
     expect("check " + strRenamed, 2, {"form: " + strOtherName, "\ndocument element: none\n"});
     expect("check " + strEmpty, 2, {"(exit code 4): the file is empty\n"});
@@ -131,6 +136,19 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     EXPECT_EQ(6, std::distance(std::filesystem::directory_iterator(folder.Path()), {}));
     expect("scramble " + strPlain + " " + strPlain, 0, {});
     EXPECT_EQ(ScrambleConfig(strXml, "plain.xml"), ReadBytes(WideFrom(strPlain, CP_ACP)));
+    // The temporary name that a write which crashed left behind: another is taken.
+    {
+        const std::wstring strTarget = WideFrom(folder.File("taken.xml"), CP_ACP);
+        const std::wstring strLeft =
+            strTarget + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-1.tmp";
+        ASSERT_TRUE(WriteBytes(strLeft, "left"));
+        CReplacementFile file;
+        ASSERT_EQ(DWORD(ERROR_SUCCESS), file.Create(strTarget));
+        file.Write("new");
+        EXPECT_EQ(DWORD(ERROR_SUCCESS), file.Commit());
+        EXPECT_EQ("new", ReadBytes(strTarget));
+        EXPECT_EQ("left", ReadBytes(strLeft));
+    }
 
     // "Łódź" beside what the ANSI code page makes of it, each with a
     // configuration of its own: each file is read and written under its own name.
@@ -151,7 +169,7 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
            {"scrambled for \"Config.xml\"\n<Config><Run/></Config>"});
     expect(L"check " + strLodz + L"\\Config.xml", 0,
            {"configuration: " + strShownLodz + "\\Config.xml\n", "no task to run"});
-    expect(L"where --strict " + strLodz + L"\\Ostrelin.exe", 0,
+    expect(L"where --strict " + strLodz + L"\\Ostrelin.exe", 1,
            {"launcher: " + strShownLodz + "\\Ostrelin.exe (no such file)\n",
             "configuration: " + strShownLodz + "/../\\bin\\Config.xml\n", "no task to run"});
     EXPECT_EQ(ScrambleConfig("<Config><Run/></Config>", "Config.xml"),
@@ -164,6 +182,92 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
     ::RemoveDirectoryA((strRoot + "\\bin").c_str());
 }
 
+// What support meets on a broken installation: tasks that crash, end the
+// process or hang while created, a quoted server path, a file too large for
+// memory, and the guard held.
+TEST(ConfigTool, CheckSurvivesWhatItInspectsAndReportsTheGuard)
+{
+    const CScratchFolder folder("ostrelin-");
+    const std::string strBin = GetBinFolder(), strClsid = "{7D0C2B1A-5E4F-4A3B-9C8D-1E2F3A4B5C6D}";
+    const std::string strConfig = folder.Write(
+        "bin\\Config.xml", "<Config><Run><Red CLSID=\"" + strClsid + "\"/></Run></Config>");
+    const std::string strLauncher = folder.File("bin\\Ostrelin.exe");
+    ASSERT_TRUE(::CopyFileA((strBin + "Ostrelin.exe").c_str(), strLauncher.c_str(), FALSE));
+    const std::string strKey = MakeInstanceKey(strLauncher.c_str()).GetString();
+    // Larger than a 32-bit size, sparse.
+    const std::string strHuge = folder.File("Huge.xml");
+    {
+        const CUniqueFileHandle hHuge(
+            ::CreateFileA(strHuge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        DWORD cb = 0;
+        ::DeviceIoControl(hHuge.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &cb, nullptr);
+        ASSERT_TRUE(::SetFilePointerEx(hHuge.Get(), {{0x40000000, 1}}, nullptr, FILE_BEGIN) &&
+                    ::SetEndOfFile(hHuge.Get()));
+    }
+    const std::string strTooLarge = ": " + DescribeSystemError(ERROR_FILE_TOO_LARGE);
+    // Each row: the server registered for the task, the mutex held, the arguments, the
+    // exit code, and what is shown.
+    const struct
+    {
+        std::string strServer;
+        std::string strHeld;
+        std::string strArguments;
+        DWORD exitCode;
+        std::vector<std::string> shown;
+    } rows[] = {
+        {strBin + "OstrelinCrashTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task crashes (0xC0000005 in OstrelinCrashTask.dll+0x",
+          "(exit code 4): creating child 1 crashes\n"}},
+        {strBin + "OstrelinExitTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task ends the process with exit code 7\n",
+          "result: the launcher ends at once with exit code 7: creating child 1 ends"}},
+        {strBin + "OstrelinHangTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task does not return within 20 s\n", "result: the launcher hangs: "}},
+        // COM takes the quotes off, and so does check.
+        {"\"" + strBin + "OstrelinCrashTask.dll\"",
+         "",
+         "check " + strConfig,
+         2,
+         {"in-process: " + strBin + "OstrelinCrashTask.dll: creating this task crashes"}},
+        {"", "", "check " + strHuge, 1, {"the file cannot be read: ", "(0x800700DF)\n"}},
+        {"", "", "show " + strHuge, 1, {"cannot read " + strHuge + strTooLarge}},
+        {"", "", "scramble " + strHuge + " x.xml", 1, {"cannot read " + strHuge + strTooLarge}},
+        {"",
+         "ZembraniExclusiveMutex",
+         "check " + strConfig,
+         2,
+         {"guard: \"ZembraniExclusiveMutex\" is owned by the updater: a start ends with exit "
+          "code 2"}},
+        {"", "ZembraniExclusiveMutex", "where " + strLauncher, 2, {"is owned by the updater"}},
+        {"",
+         strKey,
+         "where " + strLauncher,
+         2,
+         {"guard: instance key \"" + strKey +
+          "\" is held by another copy: a start ends with exit code 3"}},
+    };
+    for (const auto& row : rows)
+    {
+        if (!row.strServer.empty())
+            RegisterClass(strClsid, row.strServer);
+        const std::unique_ptr<CMutexOwner> pHolder(
+            row.strHeld.empty() ? nullptr : new CMutexOwner(CMutexOwner::Kind::Own, row.strHeld));
+        const CToolRun run = RunTool("ostrelin-config.exe", row.strArguments);
+        EXPECT_EQ(row.exitCode, run.exitCode) << row.strArguments << " " << row.strServer;
+        EXPECT_TRUE(ShowsInOrder(run.output, row.shown));
+    }
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ("Software\\Classes\\CLSID\\" + strClsid).c_str());
+}
+
 TEST(ConfigTool, HelpOnEveryCommandAndUsageErrors)
 {
     for (const std::string command : {"scramble", "unscramble", "show", "check", "where"})
@@ -172,7 +276,29 @@ TEST(ConfigTool, HelpOnEveryCommandAndUsageErrors)
         EXPECT_EQ(0u, run.exitCode);
         EXPECT_TRUE(ShowsInOrder(run.output, {"usage: ostrelin-config " + command + " ", "Exit"}));
     }
-    for (const char* pszArguments : {"", "frobnicate", "scramble onlyone", "show a b",
-                                     "scramble a b --name", "check a --name b", "where"})
-        EXPECT_EQ(1u, RunTool("ostrelin-config.exe", pszArguments).exitCode) << pszArguments;
+    // Each row: the arguments, then what is wrong, and whose usage follows.
+    const std::vector<std::vector<std::string>> rows = {
+        {"", "no command", "usage: ostrelin-config <command>"},
+        {"frobnicate", "unknown command: frobnicate", "usage: ostrelin-config <command>"},
+        {"scramble onlyone", "scramble needs <in> and <out>: too few", "config scramble <in>"},
+        {"show a b", "show needs one <file>: \"b\" is one too many", "config show <file>"},
+        {"scramble a b --name", "--name needs a non-empty NAME", "config scramble <in>"},
+        {"check a --name b", "check takes no --name", "config check [--strict]"},
+        {"check --frob Config.xml", "unknown option \"--frob\"", "config check [--strict]"},
+        {"show --strict a", "show takes no --strict", "config show <file>"},
+        {"where", "where needs the launcher's path", "config where [--strict]"},
+    };
+    for (const std::vector<std::string>& row : rows)
+    {
+        const CToolRun run = RunTool("ostrelin-config.exe", row[0]);
+        EXPECT_EQ(1u, run.exitCode) << row[0];
+        EXPECT_TRUE(ShowsInOrder(run.output, {"ostrelin-config: " + row[1] + "\n\n", row[2]}));
+        // That command's usage only.
+        EXPECT_EQ(row[2].find("<command>") == std::string::npos,
+                  run.output.find("unscramble <in>") == std::string::npos)
+            << run.output;
+    }
+    const CToolRun version = RunTool("ostrelin-config.exe", "--version");
+    EXPECT_EQ(0u, version.exitCode);
+    EXPECT_EQ("ostrelin-config " OSTRELIN_VERSION_TEXT "\n", version.output);
 }

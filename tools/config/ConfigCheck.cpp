@@ -2,7 +2,9 @@
 
 #include "ConfigFiles.h"
 #include "ConfigForm.h"
+#include "ConfigGuard.h"
 #include "ConfigServer.h"
+#include "ConfigTaskProbe.h"
 #include "ComApartment.h"
 #include "CoreFile.h"
 #include "CoreTrace.h"
@@ -44,10 +46,26 @@ CText DescribeStatus(HRESULT hr)
     return strStatus;
 }
 
+// How the launcher's run ends, and this tool's exit code for it.
+struct CRunEnd
+{
+    CText strWhy; // empty: the run goes on
+    CText strHow = CText("ends its run in an error (exit code 4)");
+    int nExitCode = nRunFaulty;
+};
+
+int RunEnds(const CRunEnd& end)
+{
+    Print(stdout, "result: the launcher %s: %s\n", end.strHow.GetString(), end.strWhy.GetString());
+    return end.nExitCode;
+}
+
 int RunEnds(const char* pszWhy, int nExitCode = nRunFaulty)
 {
-    Print(stdout, "result: the launcher ends its run in an error (exit code 4): %s\n", pszWhy);
-    return nExitCode;
+    CRunEnd end;
+    end.strWhy = pszWhy;
+    end.nExitCode = nExitCode;
+    return RunEnds(end);
 }
 
 std::string ElementName(const CXMLElement& element)
@@ -65,99 +83,128 @@ CText NodeTypeName(const CXMLNodeList& list, long iChild)
     return TextFromWide(strType.Get(), strType.Length(), CP_UTF8);
 }
 
-// The launcher's own step for a registered class whose file is there: create
-// it in process for ITask, and skip it with the same reason as its explained
-// run when that fails. False when the answer ends the run.
-bool ReportCreation(const CLSID& clsid, const std::string& strServer, CTally& tally)
+// A creation that crashed, ended or stalled the child process: the verdict,
+// and how the launcher's run ends, which meets the same in its own process.
+CRunEnd ReportCreationFault(const CProbeResult& probe, long nChild)
 {
+    CRunEnd end;
+    switch (probe.outcome)
+    {
+    case ProbeOutcome::Crashed:
+        Print(stdout, ": creating this task crashes (0x%08lX%s%s)\n",
+              static_cast<unsigned long>(probe.dwCode), probe.strWhere.empty() ? "" : " ",
+              probe.strWhere.c_str());
+        FormatText(end.strWhy, "creating child %ld crashes", nChild);
+        break;
+    case ProbeOutcome::Exited:
+        Print(stdout, ": creating this task ends the process with exit code %lu\n",
+              static_cast<unsigned long>(probe.dwCode));
+        FormatText(end.strWhy, "creating child %ld ends the process", nChild);
+        FormatText(end.strHow, "ends at once with exit code %lu",
+                   static_cast<unsigned long>(probe.dwCode));
+        break;
+    case ProbeOutcome::Hung:
+        Print(stdout, ": creating this task does not return within %lu s\n",
+              static_cast<unsigned long>(nProbeTimeLimitMs / 1000));
+        FormatText(end.strWhy, "creating child %ld does not return", nChild);
+        end.strHow = CText("hangs");
+        break;
+    case ProbeOutcome::NotStarted:
+    case ProbeOutcome::Created:
+        Print(stdout, ": not created: this tool cannot start its child process: %s\n",
+              DescribeStatus(HRESULT_FROM_WIN32(probe.dwCode)).GetString());
+        FormatText(end.strWhy, "child %ld was not checked", nChild);
+        end.strHow = CText("was not checked to the end");
+        end.nExitCode = nFileError;
+        break;
+    }
+    return end;
+}
+
+// The launcher's own step for a registered class: create it in process for
+// ITask, here in a child process, and skip it with the same reason as its
+// explained run when that fails. How the run ends when it does.
+CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& server, CTally& tally)
+{
+    const std::string strServer = TextFrom(server.strPath, CP_UTF8);
+    const bool fMissing = server.state == ServerState::Missing;
+    CRunEnd end;
     if (!tally.view.fOwn)
     {
         // A DLL of the other bitness does not load here.
-        Print(stdout,
-              "registered in-process: %s (the file exists; not created: this tool's bitness is "
-              "not the launcher's)\n",
-              strServer.c_str());
-        ++tally.cCreatable;
-        return true;
+        Print(stdout, "registered in-process: %s%s\n", strServer.c_str(),
+              fMissing ? ", which does not exist: skipped"
+                       : " (the file exists; not created: this tool's bitness is not the "
+                         "launcher's)");
+        ++(fMissing ? tally.cSkipped : tally.cCreatable);
+        return end;
     }
-    CInterfacePtr<ITask> pifTask;
-    const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
-                                          reinterpret_cast<void**>(pifTask.AcceptHere()));
-    if (hr == S_OK && pifTask)
+    const CProbeResult probe = ProbeTaskCreation(clsid);
+    Print(stdout, "registered in-process: %s", strServer.c_str());
+    if (probe.outcome != ProbeOutcome::Created)
+        return ReportCreationFault(probe, nChild);
+    const HRESULT hr = probe.hr;
+    if (hr == S_OK && probe.fInterface)
     {
-        Print(stdout, "registered in-process: %s (the file exists)\n", strServer.c_str());
+        Print(stdout, "%s", fMissing ? " (created)\n" : " (the file exists)\n");
         ++tally.cCreatable;
-        return true;
+        return end;
     }
     if (hr == S_OK)
     {
-        Print(stdout, "registered in-process: %s: created without an interface\n",
-              strServer.c_str());
-        return false;
+        Print(stdout, ": created without an interface\n");
+        FormatText(end.strWhy, "child %ld was created without an ITask interface", nChild);
+        return end;
     }
-    Print(stdout, "registered in-process: %s: %s (0x%08X): skipped\n", strServer.c_str(),
-          hr == REGDB_E_CLASSNOTREG ? "not registered"
-          : hr == E_NOINTERFACE     ? "no ITask interface"
-                                    : "cannot be created",
-          static_cast<unsigned>(hr));
+    if (fMissing)
+        Print(stdout, ", which does not exist: skipped\n");
+    else
+        Print(stdout, ": %s (0x%08X): skipped\n",
+              hr == REGDB_E_CLASSNOTREG ? "not registered"
+              : hr == E_NOINTERFACE     ? "no ITask interface"
+                                        : "cannot be created",
+              static_cast<unsigned>(hr));
     ++tally.cSkipped;
-    return true;
+    return end;
 }
 
 // One task as the launcher takes it: parse the CLSID, then create it, which
-// needs an in-process server whose file is there. Why the run ends there, or
-// empty.
-CText ReportTask(long iChild, const CXMLElement& task, CTally& tally)
+// needs an in-process server. How the run ends there, when it does.
+CRunEnd ReportTask(long nChild, long cChildren, const CXMLElement& task, CTally& tally)
 {
     const CText strClsid = task.GetAttribute("CLSID", "");
-    Print(stdout, "  %ld: <%s> CLSID \"%s\": ", iChild, ElementName(task).c_str(),
-          Utf8FromAnsi(strClsid.GetString()).c_str());
+    Print(stdout, "  child %ld of %ld <%s> CLSID \"%s\": ", nChild, cChildren,
+          ElementName(task).c_str(), Utf8FromAnsi(strClsid.GetString()).c_str());
     CLSID clsid = {};
     if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
     {
         Print(stdout, "not a CLSID: skipped\n");
         ++tally.cSkipped;
-        return CText();
+        return CRunEnd();
     }
     const CServerLookup server = FindInprocServer(clsid, tally.view.samView);
-    const std::string strServer = TextFrom(server.strPath, CP_UTF8);
-    switch (server.state)
-    {
-    case ServerState::NotRegistered:
-        Print(stdout, "not registered as an in-process server: skipped\n");
-        break;
-    case ServerState::Missing:
-        Print(stdout, "registered in-process: %s, which does not exist: skipped\n",
-              strServer.c_str());
-        break;
-    case ServerState::Present:
-    {
-        if (ReportCreation(clsid, strServer, tally))
-            return CText();
-        CText strWhy;
-        FormatText(strWhy, "child %ld was created without an ITask interface", iChild);
-        return strWhy;
-    }
-    }
+    if (server.state != ServerState::NotRegistered)
+        return ReportCreation(clsid, nChild, server, tally);
+    Print(stdout, "not registered as an in-process server: skipped\n");
     ++tally.cSkipped;
-    return CText();
+    return CRunEnd();
 }
 
-// Child i as the launcher takes it: why it ends the run, as any node that is
-// not an element does, or empty.
-CText ReportChild(const CXMLNodeList& list, long iChild, CTally& tally)
+// Child i as the launcher takes it, counted from 1 as its explained run
+// counts: how it ends the run, as any node that is not an element does.
+CRunEnd ReportChild(const CXMLNodeList& list, long iChild, long cChildren, CTally& tally)
 {
     try
     {
-        return ReportTask(iChild, list.GetItem(iChild), tally);
+        return ReportTask(iChild + 1, cChildren, list.GetItem(iChild), tally);
     }
     catch (const CCoreError&)
     {
-        Print(stdout, "  %ld: %s node, not an element\n", iChild,
+        Print(stdout, "  child %ld of %ld: %s node, not an element\n", iChild + 1, cChildren,
               NodeTypeName(list, iChild).GetString());
-        CText strWhy;
-        FormatText(strWhy, "child %ld is not an element", iChild);
-        return strWhy;
+        CRunEnd end;
+        FormatText(end.strWhy, "child %ld is not an element", iChild + 1);
+        return end;
     }
 }
 
@@ -185,9 +232,9 @@ int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, bool fStrict)
     tally.view = view;
     for (long iChild = 0; iChild < cChildren; ++iChild)
     {
-        const CText strWhy = ReportChild(list, iChild, tally);
-        if (!strWhy.IsEmpty())
-            return RunEnds(strWhy);
+        const CRunEnd end = ReportChild(list, iChild, cChildren, tally);
+        if (!end.strWhy.IsEmpty())
+            return RunEnds(end);
     }
     if (cChildren == 0)
         Print(stdout, "result: no task to run; the run ends normally\n");
@@ -206,7 +253,11 @@ bool ReportForm(const std::wstring& strPath, int& nExitCode)
     CSharedReadFile file;
     HRESULT hr = file.Open(strPath.c_str());
     const ULONGLONG cbFile = hr == S_OK ? file.GetSize() : 0;
-    std::string strData(static_cast<size_t>(cbFile), '\0');
+    // Within what one read takes and a string holds (about 1 GB in a 32-bit
+    // process), as the other commands.
+    if (cbFile > MAXDWORD / 2 || cbFile > std::string().max_size())
+        hr = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    std::string strData(hr == S_OK ? static_cast<size_t>(cbFile) : 0, '\0');
     if (hr == S_OK && cbFile > 0)
         hr = file.Read(&strData[0], static_cast<DWORD>(cbFile));
     if (hr != S_OK)
@@ -232,9 +283,9 @@ std::wstring LauncherBeside(const std::wstring& strPath)
         static_cast<size_t>(::PathFindFileNameW(strPath.c_str()) - strPath.c_str());
     return strPath.substr(0, cchFolder) + L"Ostrelin.exe";
 }
-} // namespace
 
-int RunCheck(const std::wstring& strPath, bool fStrict, const std::wstring& strLauncher)
+int CheckConfiguration(const std::wstring& strPath, bool fStrict, const std::wstring& strLauncher,
+                       const char* pszInstanceKey, bool& fGuardHeld)
 {
     const CComApartment apartment;
     if (FAILED(apartment.Status()))
@@ -247,6 +298,7 @@ int RunCheck(const std::wstring& strPath, bool fStrict, const std::wstring& strL
     const CRegistryView view =
         FindRegistryView(strLauncher.empty() ? LauncherBeside(strPath) : strLauncher);
     Print(stdout, "registry view: %s\n", view.strDescription.c_str());
+    fGuardHeld = ReportGuard(pszInstanceKey);
     int nExitCode = nRunGoesThrough;
     if (!ReportForm(strPath, nExitCode))
         return nExitCode;
@@ -259,4 +311,15 @@ int RunCheck(const std::wstring& strPath, bool fStrict, const std::wstring& strL
     {
         return RunEnds(DescribeStatus(error.GetHResult()));
     }
+}
+} // namespace
+
+int RunCheck(const std::wstring& strPath, bool fStrict, const std::wstring& strLauncher,
+             const char* pszInstanceKey)
+{
+    bool fGuardHeld = false;
+    const int nExitCode =
+        CheckConfiguration(strPath, fStrict, strLauncher, pszInstanceKey, fGuardHeld);
+    // A start ends at the guard before it reads the configuration.
+    return fGuardHeld && nExitCode == nRunGoesThrough ? nRunFaulty : nExitCode;
 }

@@ -144,7 +144,7 @@ bool ReadWholeFile(const std::string& strPath, std::string& strData)
         return false;
     }
     const ULONGLONG cbFile = file.GetSize();
-    if (cbFile > MAXDWORD / 2)
+    if (cbFile > MAXDWORD / 2 || cbFile > strData.max_size())
         hr = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
     else if (cbFile > 0)
     {

@@ -23,13 +23,22 @@ bool ReadServerPath(const CLSID& clsid, REGSAM samView, std::wstring& strServer)
                            &cbServer) != ERROR_SUCCESS ||
         (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
         return false;
-    std::vector<wchar_t> expanded(MAX_PATH * 2);
-    const DWORD cch = ::ExpandEnvironmentStringsW(wszServer, expanded.data(),
-                                                  static_cast<DWORD>(expanded.size()));
-    strServer = cch > 0 && cch <= expanded.size() ? expanded.data() : wszServer;
+    // As COM reads it: environment variables only in a REG_EXPAND_SZ, and one
+    // pair of quotes around the path taken off.
+    strServer = wszServer;
+    if (dwType == REG_EXPAND_SZ)
+    {
+        std::vector<wchar_t> expanded(MAX_PATH * 2);
+        const DWORD cch = ::ExpandEnvironmentStringsW(wszServer, expanded.data(),
+                                                      static_cast<DWORD>(expanded.size()));
+        if (cch > 0 && cch <= expanded.size())
+            strServer = expanded.data();
+    }
     const size_t iFirst = strServer.find_first_not_of(L" \t\r\n");
     strServer.erase(0, iFirst == std::wstring::npos ? strServer.size() : iFirst);
     strServer.erase(strServer.find_last_not_of(L" \t\r\n") + 1);
+    if (strServer.size() >= 2 && strServer.front() == L'"' && strServer.back() == L'"')
+        strServer = strServer.substr(1, strServer.size() - 2);
     return !strServer.empty();
 }
 

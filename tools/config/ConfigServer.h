@@ -16,7 +16,7 @@ enum class ServerState
 struct CServerLookup
 {
     ServerState state = ServerState::NotRegistered;
-    std::wstring strPath; // as registered, environment variables expanded
+    std::wstring strPath; // as COM reads it: expanded, unquoted
 };
 
 // The registry view a launcher finds its classes in, that of its own

@@ -6,18 +6,24 @@
 #ifdef OSTRELIN_CONFIG_CHECK
 #include "ConfigCheck.h"
 #include "ConfigNewTask.h"
+#include "ConfigTaskProbe.h"
 #include "ConfigWhere.h"
 #endif
 #ifdef _WIN32
 #include "CommandLine.h"
+#include "ReplacementFile.h"
+#include "SystemLibrary.h"
 #include "WideText.h"
 
 #include <windows.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace
@@ -31,8 +37,11 @@ enum ExitCode
     ExitRejected = 2 // the input is not what the command needs, or check found a fault
 };
 
+struct CCommand;
+
 struct CArguments
 {
+    const CCommand* pCommand = nullptr;
     std::vector<std::string> files;
     std::string strName;
     bool fNameGiven = false;
@@ -52,8 +61,9 @@ const char szCommonText[] =
     "\"-\" stands for standard input or output. <command> --help describes one command.\n"
     "Exit codes: 0 done; 1 usage or file error (a file that cannot be read or written);\n"
     "2 input rejected (not scrambled, already scrambled, scrambled for another NAME),\n"
-    "or check and where found that the launcher's run would end in an error or, with\n"
-    "--strict, that a task would be skipped.\n";
+    "or check and where found that a start would end at the guard, that the\n"
+    "launcher's run would end in an error or, with --strict, that a task would be\n"
+    "skipped. --version shows the tool's version.\n";
 
 int Scramble(const CArguments& args);
 int Unscramble(const CArguments& args);
@@ -81,16 +91,19 @@ const CCommand commands[] = {
      Show},
 #ifdef OSTRELIN_CONFIG_CHECK
     {"check", "check [--strict] <file>",
-     "Loads <file> exactly as the launcher does and lists what its run would do\n"
-     "with each task: its CLSID, whether that is registered as an in-process\n"
-     "server, whether the registered DLL exists; and what would end the run in\n"
-     "an error. --strict: a task that would be skipped counts as a fault too.\n",
+     "Loads <file> exactly as the launcher does and lists what a start would\n"
+     "meet: the guard (an update running), then each task: its CLSID, whether\n"
+     "that is registered as an in-process server, whether the registered DLL\n"
+     "exists, and what creating it does (in a child process, so that a task that\n"
+     "crashes, ends the process or hangs is reported); and what would end the run\n"
+     "in an error. --strict: a task that would be skipped counts as a fault too.\n",
      Check},
     {"where", "where [--strict] <launcher> [<arguments>...]",
      "Works out, with the launcher's own code, the configuration path and the\n"
      "instance key of the launcher <launcher> started with this command line\n"
      "(everything after \"where\" and --strict, exactly as typed, quotes\n"
-     "included), then checks that configuration as check does.\n",
+     "included), then checks that configuration as check does, and whether a\n"
+     "running copy holds that instance key.\n",
      nullptr},
     {"new-task", "new-task <NAME> <folder>",
      "Makes a task's own project in <folder>, which must be new or empty: the\n"
@@ -130,14 +143,43 @@ int PrintCommandHelp(const CCommand& command)
     return ExitSuccess;
 }
 
-int UsageError(const std::string& strProblem)
+// The problem, then the usage of the command it concerns, or of all.
+int UsageError(const std::string& strProblem, const CCommand* pCommand = nullptr)
 {
     Print(stderr, "ostrelin-config: %s\n\n", strProblem.c_str());
-    PrintUsage(stderr);
+    if (pCommand == nullptr)
+    {
+        PrintUsage(stderr);
+        return ExitFailure;
+    }
+    std::fprintf(stderr, "usage: ostrelin-config ");
+    PrintCommand(stderr, *pCommand, "");
+    std::fprintf(stderr, "\n(ostrelin-config help lists every command.)\n");
     return ExitFailure;
 }
 
-bool ParseArguments(const std::vector<std::string>& argv, CArguments& args)
+// What is wrong with the files and options given to a command that takes the
+// files named in pszFiles, cFiles of them; empty when nothing is.
+std::string FindUsageProblem(const CArguments& args, const char* pszFiles, size_t cFiles,
+                             bool fNameTaken, bool fStrictTaken)
+{
+    const std::string strCommand = args.pCommand->pszName;
+    if (args.fNameGiven && !fNameTaken)
+        return strCommand + " takes no --name";
+    if (args.fStrict && !fStrictTaken)
+        return strCommand + " takes no --strict";
+    if (args.files.size() < cFiles)
+        return strCommand + " needs " + pszFiles +
+               (args.files.empty() ? ": none given" : ": too few");
+    if (args.files.size() > cFiles)
+        return strCommand + " needs " + pszFiles + ": \"" + args.files[cFiles] +
+               "\" is one too many";
+    return std::string();
+}
+
+// Empty, or what is wrong: an option the command does not know, or --name
+// without its NAME.
+std::string ParseArguments(const std::vector<std::string>& argv, CArguments& args)
 {
     const size_t argc = argv.size();
     for (size_t i = 2; i < argc; ++i)
@@ -149,15 +191,19 @@ bool ParseArguments(const std::vector<std::string>& argv, CArguments& args)
             args.fStrict = true;
         else if (strArg == "--name")
         {
-            if (args.fNameGiven || i + 1 >= argc || argv[i + 1][0] == '\0')
-                return false;
+            if (args.fNameGiven)
+                return "--name given twice";
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return "--name needs a non-empty NAME";
             args.strName = argv[++i];
             args.fNameGiven = true;
         }
+        else if (strArg.size() > 1 && strArg[0] == '-')
+            return "unknown option \"" + strArg + "\"";
         else
             args.files.push_back(strArg);
     }
-    return true;
+    return std::string();
 }
 
 // The name a file is read under, in the ANSI code page as the launcher
@@ -173,8 +219,9 @@ std::string ReadAsName(const CArguments& args, const std::string& strPath)
 
 int Scramble(const CArguments& args)
 {
-    if (args.files.size() != 2 || args.fStrict)
-        return UsageError("scramble needs <in> and <out>");
+    const std::string strProblem = FindUsageProblem(args, "<in> and <out>", 2, true, false);
+    if (!strProblem.empty())
+        return UsageError(strProblem, args.pCommand);
     const std::string strName = ReadAsName(args, args.files[1]);
     std::string strXML;
     if (!ReadWholeFile(args.files[0], strXML))
@@ -209,8 +256,9 @@ bool ReadPlain(const CArguments& args, const std::string& strPath, std::string& 
 
 int Unscramble(const CArguments& args)
 {
-    if (args.files.size() != 2 || args.fStrict)
-        return UsageError("unscramble needs <in> and <out>");
+    const std::string strProblem = FindUsageProblem(args, "<in> and <out>", 2, true, false);
+    if (!strProblem.empty())
+        return UsageError(strProblem, args.pCommand);
     std::string strXML;
     std::string strName;
     if (!ReadPlain(args, args.files[0], strXML, strName))
@@ -230,8 +278,9 @@ int Unscramble(const CArguments& args)
 
 int Show(const CArguments& args)
 {
-    if (args.files.size() != 1 || args.fStrict)
-        return UsageError("show needs one <file>");
+    const std::string strProblem = FindUsageProblem(args, "one <file>", 1, true, false);
+    if (!strProblem.empty())
+        return UsageError(strProblem, args.pCommand);
     std::string strXML;
     std::string strName;
     if (!ReadPlain(args, args.files[0], strXML, strName))
@@ -244,15 +293,17 @@ int Show(const CArguments& args)
 #ifdef OSTRELIN_CONFIG_CHECK
 int Check(const CArguments& args)
 {
-    if (args.files.size() != 1 || args.fNameGiven)
-        return UsageError("check needs one <file> and no --name");
+    const std::string strProblem = FindUsageProblem(args, "one <file>", 1, false, true);
+    if (!strProblem.empty())
+        return UsageError(strProblem, args.pCommand);
     return RunCheck(WideFrom(args.files[0], CP_UTF8), args.fStrict);
 }
 
 int NewTask(const CArguments& args)
 {
-    if (args.files.size() != 2 || args.fStrict || args.fNameGiven)
-        return UsageError("new-task needs <NAME> and <folder>");
+    const std::string strProblem = FindUsageProblem(args, "<NAME> and <folder>", 2, false, false);
+    if (!strProblem.empty())
+        return UsageError(strProblem, args.pCommand);
     return RunNewTask(args.files[0], WideFrom(args.files[1], CP_UTF8));
 }
 
@@ -268,11 +319,11 @@ const wchar_t* SkipArguments(const wchar_t* psz, size_t cArguments)
 }
 
 // where takes the launcher's command line as typed, so it reads the raw one.
-int Where(const std::vector<std::string>& argv)
+int Where(const CCommand& command, const std::vector<std::string>& argv)
 {
     const size_t iLauncher = argv.size() > 2 && argv[2] == "--strict" ? 3 : 2;
     if (argv.size() <= iLauncher)
-        return UsageError("where needs the launcher's path");
+        return UsageError("where needs the launcher's path", &command);
     return RunWhere(WideFrom(argv[iLauncher], CP_UTF8),
                     SkipArguments(::GetCommandLineW(), iLauncher), iLauncher == 3);
 }
@@ -284,6 +335,15 @@ int Run(const std::vector<std::string>& argv)
     if (argc < 2)
         return UsageError("no command");
     const std::string strCommand = argv[1];
+#ifdef OSTRELIN_CONFIG_CHECK
+    if (strCommand == szProbeCommand && argc == 3)
+        return RunTaskProbe(WideFrom(argv[2], CP_UTF8).c_str());
+#endif
+    if (strCommand == "--version")
+    {
+        std::printf("ostrelin-config %s\n", OSTRELIN_VERSION_TEXT);
+        return ExitSuccess;
+    }
     if (strCommand == "help" || strCommand == "--help" || strCommand == "-h")
     {
         PrintUsage(stdout);
@@ -299,19 +359,43 @@ int Run(const std::vector<std::string>& argv)
 #ifdef OSTRELIN_CONFIG_CHECK
             if (argc > 2 && (argv[2] == "--help" || argv[2] == "-h"))
                 return PrintCommandHelp(command);
-            return Where(argv);
+            return Where(command, argv);
 #endif
         }
         CArguments args;
-        if (!ParseArguments(argv, args))
-            return UsageError("--name needs a non-empty NAME, once");
+        args.pCommand = &command;
+        const std::string strProblem = ParseArguments(argv, args);
         if (args.fHelp)
             return PrintCommandHelp(command);
+        if (!strProblem.empty())
+            return UsageError(strProblem, &command);
         return command.pfnRun(args);
     }
     return UsageError(strCommand == "check" || strCommand == "where"
                           ? strCommand + " needs the Windows build"
                           : "unknown command: " + strCommand);
+}
+// Run, with a file too large for this process's memory ending as a file
+// error, not as the runtime's abort.
+int RunWithin(const std::vector<std::string>& argv)
+{
+    try
+    {
+        return Run(argv);
+    }
+    catch (const std::bad_alloc&)
+    {
+    }
+    catch (const std::length_error&)
+    {
+    }
+#ifdef _WIN32
+    Print(stderr, "ostrelin-config: %s\n",
+          Utf8FromAnsi(DescribeSystemError(ERROR_NOT_ENOUGH_MEMORY)).c_str());
+#else
+    Print(stderr, "ostrelin-config: %s\n", std::strerror(ENOMEM));
+#endif
+    return ExitFailure;
 }
 } // namespace
 
@@ -325,8 +409,12 @@ int main(int argc, char** argv)
     std::vector<std::string> arguments;
     for (const std::wstring& strArgument : GetWideArguments())
         arguments.push_back(TextFrom(strArgument, CP_UTF8));
-    return Run(arguments);
+    // The child that creates a task searches DLLs as the launcher's process
+    // does, for the task's own; the tool itself loads from the system folder only.
+    if (arguments.size() < 2 || arguments[1] != szProbeCommand)
+        LimitDllSearchToSystem();
+    return RunWithin(arguments);
 #else
-    return Run(std::vector<std::string>(argv, argv + argc));
+    return RunWithin(std::vector<std::string>(argv, argv + argc));
 #endif
 }

@@ -42,5 +42,8 @@ int RunWhere(const std::wstring& strLauncher, const wchar_t* pszCommandLine, boo
     Print(stdout, "instance key: %s\n", Utf8FromAnsi(strKey.GetString()).c_str());
     const CWideText strConfig =
         ResolveConfigPathFrom(strRootValue, CWideText(strModulePath.c_str(), strModulePath.size()));
-    return RunCheck(std::wstring(strConfig.c_str(), strConfig.size()), fStrict, strModulePath);
+    const int nExitCode = RunCheck(std::wstring(strConfig.c_str(), strConfig.size()), fStrict,
+                                   strModulePath, strKey.GetString());
+    // Without its launcher nothing starts: never a success.
+    return fExists || nExitCode != 0 ? nExitCode : 1;
 }

@@ -8,7 +8,7 @@
 
 const char szTraceUsage[] =
     "usage: ostrelin-trace [--dismiss] [--timeout SECONDS] [--output FILE] [--no-explain]\n"
-    "                      [--] PROGRAM [ARGUMENTS...]\n"
+    "                      [--escaped] [--] PROGRAM [ARGUMENTS...]\n"
     "\n"
     "Starts PROGRAM with ARGUMENTS (passed on exactly as typed) and shows, as they\n"
     "happen, every text it writes to the debugger output and every message box it\n"
@@ -20,13 +20,18 @@ const char szTraceUsage[] =
     "  --no-explain       start the program without OSTRELIN_EXPLAIN; otherwise it gets\n"
     "                     OSTRELIN_EXPLAIN=1 (the launcher explains its run), or the\n"
     "                     value already set here\n"
+    "  --escaped          show each record as quoted lines, with \\\\ \\\" \\r \\n \\t and \\xHH\n"
+    "                     escaped; otherwise records are shown as written, and only\n"
+    "                     control characters other than the tab as <0xHH>\n"
     "  --                 everything after this is the program's command line\n"
     "  --help             show this text\n"
+    "  --version          show the tool's version\n"
     "\n"
     "Exit code: the program's exit code; 124 when the time-out ended the program,\n"
     "125 when the arguments are wrong or FILE cannot be created or written (FILE is\n"
-    "never the program itself, nor a file that is not a trace), 126 when the program\n"
-    "cannot be started.\n";
+    "never the program itself, nor a file that is not a trace, a folder, a read-only\n"
+    "file or a device other than NUL: these are refused before the program starts),\n"
+    "126 when the program cannot be started.\n";
 
 namespace
 {
@@ -99,6 +104,16 @@ CTraceArguments ParseTraceArguments(const wchar_t* pszCommandLine)
         {
             arguments.noExplain = true;
             continue;
+        }
+        if (token == L"--escaped")
+        {
+            arguments.escaped = true;
+            continue;
+        }
+        if (token == L"--version")
+        {
+            arguments.version = true;
+            return arguments;
         }
         if (token == L"--output")
         {

@@ -12,6 +12,8 @@ struct CTraceArguments
     DWORD timeoutMs = INFINITE;
     std::wstring outputPath; // empty: the console only
     bool noExplain = false;
+    bool escaped = false; // records as quoted, escaped lines
+    bool version = false;
     std::wstring commandLine; // the program's, exactly as typed
     std::string error;        // not empty: the arguments are wrong, and why (ANSI)
 };

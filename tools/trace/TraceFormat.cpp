@@ -72,6 +72,38 @@ std::string QuoteLine(const std::string& line)
     return out + "\"";
 }
 
+std::string ShowLines(const std::string& text)
+{
+    std::string out;
+    bool fLineOpen = false;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const char ch = text[i];
+        const unsigned char uch = static_cast<unsigned char>(ch);
+        if (ch == '\n' || (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+        {
+            i += ch == '\r' ? 1 : 0;
+            out += fLineOpen ? "\n" : std::string(szIndent) + "\n";
+            fLineOpen = false;
+            continue;
+        }
+        if (!fLineOpen)
+            out += szIndent;
+        fLineOpen = true;
+        if (::IsDBCSLeadByte(uch) && i + 1 < text.size())
+        {
+            // The trail byte may look like a control byte; it belongs to the character.
+            out += ch;
+            out += text[++i];
+        }
+        else if ((uch < 0x20 && ch != '\t') || uch == 0x7F)
+            out += Printf("<0x%02lX>", uch);
+        else
+            out += ch;
+    }
+    return fLineOpen ? out + "\n" : out;
+}
+
 std::string FormatElapsed(DWORD elapsedMs)
 {
     return Printf("+%lu.%03lu s", elapsedMs / 1000, elapsedMs % 1000);
@@ -90,7 +122,7 @@ std::string CTraceFormatter::Format(const CTraceEvent& event)
     case TraceEventKind::Record:
         return "---- record " + std::to_string(++m_cRecords) + ", " + elapsed + ", " +
                DescribeSize(event.text.size()) + " ----\n" +
-               QuoteLines(event.text, szIndent, szIndent);
+               (m_fEscaped ? QuoteLines(event.text, szIndent, szIndent) : ShowLines(event.text));
     case TraceEventKind::MessageBox:
         return "---- message box " + std::to_string(++m_cBoxes) + ", " + elapsed + " ----\n" +
                QuoteLines(event.caption, "    caption: ", "             ") +

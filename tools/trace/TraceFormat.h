@@ -6,16 +6,23 @@
 #include <string>
 
 // Numbers the records and boxes of one session and turns each event into
-// text: a header line, then the exact text as quoted, escaped lines.
+// text: a header line, then a record's lines as written (or, escaped, as
+// quoted lines) and a box's caption and text as quoted lines.
 class CTraceFormatter
 {
 public:
+    explicit CTraceFormatter(bool fEscaped = false) : m_fEscaped(fEscaped) {}
     std::string Format(const CTraceEvent& event);
 
 private:
+    bool m_fEscaped;
     int m_cRecords = 0;
     int m_cBoxes = 0;
 };
+
+// A record's text as written, each line indented: a line break ends a line;
+// other control bytes but the tab, which would upset the layout, as <0xHH>.
+std::string ShowLines(const std::string& text);
 
 // One line of text quoted the way C writes it: \n, \r, \t, \\, \" and \xHH
 // for other control bytes; characters of the code page stay as they are.

@@ -1,5 +1,7 @@
 #include "TraceHeader.h"
 
+#include "SystemLibrary.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -33,15 +35,39 @@ ULONGLONG ToUnits(const SYSTEMTIME& time)
     return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
 }
 
+// version.dll is no known DLL: loaded from the system folder, when first needed.
+struct CVersionApi
+{
+    decltype(&::GetFileVersionInfoSizeW) pfnGetSize = nullptr;
+    decltype(&::GetFileVersionInfoW) pfnGet = nullptr;
+    decltype(&::VerQueryValueW) pfnQuery = nullptr;
+
+    CVersionApi()
+    {
+        const HMODULE hVersion = LoadSystemLibrary(L"version.dll");
+        if (hVersion == nullptr)
+            return;
+        pfnGetSize = reinterpret_cast<decltype(pfnGetSize)>(
+            reinterpret_cast<void*>(::GetProcAddress(hVersion, "GetFileVersionInfoSizeW")));
+        pfnGet = reinterpret_cast<decltype(pfnGet)>(
+            reinterpret_cast<void*>(::GetProcAddress(hVersion, "GetFileVersionInfoW")));
+        pfnQuery = reinterpret_cast<decltype(pfnQuery)>(
+            reinterpret_cast<void*>(::GetProcAddress(hVersion, "VerQueryValueW")));
+    }
+};
+
 std::string FindFileVersion(const std::wstring& path)
 {
+    static const CVersionApi api;
+    if (api.pfnGetSize == nullptr || api.pfnGet == nullptr || api.pfnQuery == nullptr)
+        return std::string();
     DWORD dwIgnored = 0;
-    const DWORD cb = ::GetFileVersionInfoSizeW(path.c_str(), &dwIgnored);
+    const DWORD cb = api.pfnGetSize(path.c_str(), &dwIgnored);
     std::vector<BYTE> block(cb);
     VS_FIXEDFILEINFO* pInfo = nullptr;
     UINT cbInfo = 0;
-    if (cb == 0 || !::GetFileVersionInfoW(path.c_str(), 0, cb, block.data()) ||
-        !::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&pInfo), &cbInfo) ||
+    if (cb == 0 || !api.pfnGet(path.c_str(), 0, cb, block.data()) ||
+        !api.pfnQuery(block.data(), L"\\", reinterpret_cast<void**>(&pInfo), &cbInfo) ||
         pInfo == nullptr || cbInfo < sizeof(VS_FIXEDFILEINFO))
         return std::string();
     char szVersion[48];

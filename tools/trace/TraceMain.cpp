@@ -7,6 +7,7 @@
 #include "TraceEnvironment.h"
 #include "TraceFormat.h"
 #include "TraceHeader.h"
+#include "SystemLibrary.h"
 #include "TraceOutputFile.h"
 #include "WideText.h"
 
@@ -45,6 +46,7 @@ BOOL WINAPI OnConsoleEnd(DWORD /*dwCtrlType*/)
 
 int main()
 {
+    LimitDllSearchToSystem();
     CConsoleOutput out(STD_OUTPUT_HANDLE);
     CConsoleOutput err(STD_ERROR_HANDLE);
 
@@ -54,6 +56,11 @@ int main()
     if (arguments.help)
     {
         out.Write(szTraceUsage);
+        return 0;
+    }
+    if (arguments.version)
+    {
+        out.Write("ostrelin-trace " OSTRELIN_VERSION_TEXT "\n");
         return 0;
     }
     if (!arguments.error.empty())
@@ -75,6 +82,18 @@ int main()
         case OutputTarget::NotATrace:
             err.Write("ostrelin-trace: --output " + shownPath +
                       " is not a trace of ostrelin-trace: it is not replaced\n");
+            return nExitBadArguments;
+        case OutputTarget::Folder:
+            err.Write("ostrelin-trace: --output " + shownPath +
+                      " is a folder: name a file, in it or elsewhere\n");
+            return nExitBadArguments;
+        case OutputTarget::ReadOnly:
+            err.Write("ostrelin-trace: --output " + shownPath +
+                      " is read-only: it is not replaced\n");
+            return nExitBadArguments;
+        case OutputTarget::Device:
+            err.Write("ostrelin-trace: --output " + shownPath +
+                      " is a device: name a file, or NUL\n");
             return nExitBadArguments;
         case OutputTarget::Replaceable:
             break;
@@ -109,7 +128,7 @@ int main()
     options.wideCommandLine = wideCommandLine;
     options.dismissBoxes = arguments.dismiss;
     options.timeoutMs = arguments.timeoutMs;
-    CTraceFormatter formatter;
+    CTraceFormatter formatter(arguments.escaped);
     options.onEvent = [&](const CTraceEvent& event) { out.Write(formatter.Format(event)); };
     CProgramFile program;
     options.onStarted = [&](HANDLE hProcess)

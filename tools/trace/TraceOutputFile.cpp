@@ -32,6 +32,23 @@ bool IsSameFile(const std::wstring& first, const std::wstring& second)
            ::IsSameFile(hFirst.Get(), second.c_str());
 }
 
+bool IsDevice(const std::wstring& path)
+{
+    const CUniqueFileHandle hFile(
+        ::CreateFileW(path.c_str(), 0, dwShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    return hFile && ::GetFileType(hFile.Get()) != FILE_TYPE_DISK;
+}
+
+// NUL in any folder and with any extension, as the system reads the name.
+bool IsNul(const std::wstring& path)
+{
+    const size_t iName = path.find_last_of(L"\\/:");
+    std::wstring name = path.substr(iName == std::wstring::npos ? 0 : iName + 1);
+    name = name.substr(0, name.find(L'.'));
+    name.erase(name.find_last_not_of(L' ') + 1);
+    return ::CompareStringOrdinal(name.c_str(), -1, L"NUL", -1, TRUE) == CSTR_EQUAL;
+}
+
 // Empty, or starting as the tool's own output starts. A file that cannot be
 // read is left to the creation to report.
 bool MayHoldATrace(const std::wstring& path)
@@ -50,6 +67,13 @@ bool MayHoldATrace(const std::wstring& path)
 
 OutputTarget CheckOutputTarget(const std::wstring& path, const std::wstring& commandLine)
 {
+    const DWORD dwAttributes = ::GetFileAttributesW(path.c_str());
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return OutputTarget::Folder;
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return OutputTarget::ReadOnly;
+    if (IsDevice(path) && !IsNul(path))
+        return OutputTarget::Device;
     const std::wstring program = FindProgramFile(ProgramNameOf(commandLine.c_str()));
     if (!program.empty() && IsSameFile(path, program))
         return OutputTarget::IsTheProgram;

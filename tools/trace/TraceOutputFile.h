@@ -13,9 +13,12 @@ extern const char szTraceStart[];
 
 enum class OutputTarget
 {
-    Replaceable,  // absent, empty, a device, or a trace
+    Replaceable,  // absent, empty, NUL, or a trace
     IsTheProgram, // the file that the command line starts
     NotATrace,    // a file of something else
+    Folder,       // found out only after the program's run, were it not refused first
+    ReadOnly,
+    Device, // other than NUL: a console, a port, a Unix device
 };
 
 // Whether the file at path may be replaced by the trace of a session that

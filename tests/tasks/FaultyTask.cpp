@@ -1,0 +1,34 @@
+// A task DLL that fails as no task may, for the tests of the tools that must
+// survive it: with FAULT_CRASH its DllGetClassObject crashes, with FAULT_HANG
+// it never returns, with FAULT_EXIT loading it ends the process with 7.
+// Registered by the tests that use it; never installed.
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, void*)
+{
+#ifdef FAULT_EXIT
+    if (dwReason == DLL_PROCESS_ATTACH)
+        ::ExitProcess(7);
+#endif
+    (void)dwReason;
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID, void** ppv)
+{
+#ifdef FAULT_CRASH
+    // Volatile all through, or the compiler drops the write.
+    volatile int* volatile pnNowhere = nullptr;
+    *pnNowhere = 0;
+#endif
+#ifdef FAULT_HANG
+    ::Sleep(INFINITE);
+#endif
+    *ppv = nullptr;
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return S_FALSE;
+}

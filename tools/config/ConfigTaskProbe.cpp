@@ -1,0 +1,147 @@
+#include "ConfigTaskProbe.h"
+
+#include "ChildProcess.h"
+#include "ComApartment.h"
+#include "CoreInterfacePtr.h"
+#include "ITask.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+const DWORD nProbeTimeLimitMs = 20000;
+const char szProbeCommand[] = "--create-task-in-child";
+
+namespace
+{
+// The child's answer starts with this, among whatever a task writes itself.
+const char szAnswer[] = "ostrelin-config probe: ";
+
+// The answer goes out in one write, with nothing that may need the heap or
+// the loader lock a crashing task may hold.
+void WriteAnswer(const char* pszText)
+{
+    char szLine[512];
+    const int cch = std::snprintf(szLine, sizeof szLine, "\n%s%s\n", szAnswer, pszText);
+    DWORD cbWritten = 0;
+    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), szLine, static_cast<DWORD>(cch), &cbWritten,
+                nullptr);
+}
+
+// A crash that nobody handles: its code and where, then the end, before the
+// system's own crash dialog or debugger can keep the child waiting.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* pException)
+{
+    const EXCEPTION_RECORD& record = *pException->ExceptionRecord;
+    char szModule[MAX_PATH] = "";
+    HMODULE hModule = nullptr;
+    char szText[MAX_PATH + 64];
+    if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             static_cast<LPCSTR>(record.ExceptionAddress), &hModule) &&
+        ::GetModuleFileNameA(hModule, szModule, MAX_PATH) > 0)
+    {
+        const char* const pszSlash = std::strrchr(szModule, '\\');
+        std::snprintf(szText, sizeof szText, "crash 0x%08lX in %s+0x%lX",
+                      static_cast<unsigned long>(record.ExceptionCode),
+                      pszSlash != nullptr ? pszSlash + 1 : szModule,
+                      static_cast<unsigned long>(static_cast<BYTE*>(record.ExceptionAddress) -
+                                                 reinterpret_cast<BYTE*>(hModule)));
+    }
+    else
+        std::snprintf(szText, sizeof szText, "crash 0x%08lX at %p",
+                      static_cast<unsigned long>(record.ExceptionCode), record.ExceptionAddress);
+    WriteAnswer(szText);
+    ::TerminateProcess(::GetCurrentProcess(), record.ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+bool ParseAnswer(const std::string& strOutput, CProbeResult& result)
+{
+    const size_t iAnswer = strOutput.rfind(szAnswer);
+    if (iAnswer == std::string::npos)
+        return false;
+    const char* const pszText = strOutput.c_str() + iAnswer + sizeof szAnswer - 1;
+    unsigned long nCode = 0;
+    int fInterface = 0;
+    char szModule[MAX_PATH] = {};
+    if (std::sscanf(pszText, "created 0x%lx %d", &nCode, &fInterface) == 2)
+    {
+        result.outcome = ProbeOutcome::Created;
+        result.hr = static_cast<HRESULT>(nCode);
+        result.fInterface = fInterface != 0;
+        return true;
+    }
+    if (std::sscanf(pszText, "crash 0x%lx %259[^\r\n]", &nCode, szModule) == 2)
+    {
+        result.outcome = ProbeOutcome::Crashed;
+        result.dwCode = nCode;
+        result.strWhere = szModule;
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+CProbeResult ProbeTaskCreation(const CLSID& clsid)
+{
+    CProbeResult result;
+    wchar_t wszModule[MAX_PATH * 4] = {};
+    const DWORD cchModule = ::GetModuleFileNameW(nullptr, wszModule, MAX_PATH * 4);
+    wchar_t wszClsid[40] = {};
+    ::StringFromGUID2(clsid, wszClsid, 40);
+    CChildProcess child;
+    if (cchModule == 0 || cchModule >= MAX_PATH * 4 ||
+        !child.Start(L"\"" + std::wstring(wszModule) + L"\" " +
+                         std::wstring(szProbeCommand, szProbeCommand + sizeof szProbeCommand - 1) +
+                         L" " + wszClsid,
+                     CChildProcess::PipeOutput | CChildProcess::PipeErrorToOutput))
+    {
+        result.dwCode = ::GetLastError();
+        return result;
+    }
+    // Read while waiting: a task that writes much must not stall on a full pipe.
+    std::string strOutput;
+    const ULONGLONG nStart = ::GetTickCount64();
+    while (!child.WaitForExit(50))
+    {
+        child.ReadAvailable(strOutput);
+        if (::GetTickCount64() - nStart > nProbeTimeLimitMs)
+        {
+            child.Terminate(ERROR_TIMEOUT);
+            child.WaitForExit(INFINITE);
+            result.outcome = ProbeOutcome::Hung;
+            return result;
+        }
+    }
+    child.ReadAvailable(strOutput);
+    if (!ParseAnswer(strOutput, result))
+    {
+        // No answer: the process ended in creation, by its own hand, or by a
+        // crash that ended it before the report (a stack overflow may).
+        result.dwCode = child.ExitCode();
+        result.outcome =
+            result.dwCode >= 0xC0000000u ? ProbeOutcome::Crashed : ProbeOutcome::Exited;
+    }
+    return result;
+}
+
+int RunTaskProbe(const wchar_t* pszClsid)
+{
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::SetUnhandledExceptionFilter(ReportCrash);
+    CLSID clsid = {};
+    if (::CLSIDFromString(pszClsid, &clsid) != S_OK)
+        return 1;
+    const CComApartment apartment;
+    CInterfacePtr<ITask> pifTask;
+    const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
+                                          reinterpret_cast<void**>(pifTask.AcceptHere()));
+    char szText[64];
+    std::snprintf(szText, sizeof szText, "created 0x%08lX %d", static_cast<unsigned long>(hr),
+                  pifTask ? 1 : 0);
+    WriteAnswer(szText);
+    // The task's own release and unloading are the launcher's later steps, not creation's.
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    return 0;
+}

@@ -1,0 +1,36 @@
+// A task created as the launcher creates it, in process for ITask, but in a
+// child process of this tool's own: a task that crashes, ends the process or
+// hangs while it is created ends or stalls the child, not the tool.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+enum class ProbeOutcome
+{
+    Created,   // hr and fInterface tell how
+    Crashed,   // dwCode, strWhere
+    Exited,    // the process ended with dwCode during creation
+    Hung,      // no answer within the time limit
+    NotStarted // dwCode: the system's error starting the child
+};
+
+struct CProbeResult
+{
+    ProbeOutcome outcome = ProbeOutcome::NotStarted;
+    HRESULT hr = E_FAIL;
+    bool fInterface = false;
+    DWORD dwCode = 0;
+    std::string strWhere; // "in RedTask.dll+0x1234", or "at <address>" outside any module
+};
+
+extern const DWORD nProbeTimeLimitMs;
+
+// Runs this tool again with the hidden command below and reads its answer.
+CProbeResult ProbeTaskCreation(const CLSID& clsid);
+
+// The hidden command's own name, and its work in the child: creates the class
+// named by pszClsid and writes the answer to standard output.
+extern const char szProbeCommand[];
+int RunTaskProbe(const wchar_t* pszClsid);
