@@ -34,7 +34,7 @@ int RunWhere(const std::wstring& strLauncher, const wchar_t* pszCommandLine, boo
     // The launcher's own steps, in its order: the key from the narrow command
     // line, the root and the configuration from the wide one.
     const CText strKey = MakeInstanceKey(TextFrom(pszCommandLine, CP_ACP).c_str());
-    const CWideText strRootValue = FindCommandLineArgument(pszCommandLine, L"%ResourceRoot%");
+    const CWideText strRootValue = FindResourceRootValue(pszCommandLine);
     if (strRootValue.empty())
         Print(stdout, "%%ResourceRoot%%: none, so the root is the folder above the launcher's\n");
     else
