@@ -5,6 +5,7 @@
 #include "BenchSupport.h"
 
 #include "CoreXML.h"
+#include "ExplainedRun.h"
 #include "ITask.h"
 #include "TaskRunner.h"
 #include "TestTaskClsid.h"

@@ -1,5 +1,7 @@
 #include "InstanceGuard.h"
 
+#include "ExplainedRun.h"
+
 #include <utility>
 
 // Shared with the updater and with copies in the field: exact texts.
@@ -39,7 +41,7 @@ LauncherResult TakeMutexes(CGuardHandles& handles, const CText& strInstanceKey, 
 
     // An owner of the exclusive mutex is installing an update.
     const DWORD dwProbe = ::WaitForSingleObject(handles.hExclusiveMutex.Get(), nUpdateProbeTimeout);
-    explained.OnUpdateProbe(dwProbe);
+    explained.OnUpdateProbe(szExclusiveMutexName, dwProbe);
     if (dwProbe == WAIT_TIMEOUT)
     {
         pszMessage = szUpdateMessage;

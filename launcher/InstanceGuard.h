@@ -4,7 +4,8 @@
 #include "CoreHandle.h"
 #include "CoreText.h"
 #include "LauncherResult.h"
-#include "ExplainedRun.h"
+
+class CExplainedRun;
 
 // The guard's three mutexes. The updater and older copies rely on the order in
 // which they are closed: register, exclusive, instance; so they are declared

@@ -1,9 +1,8 @@
 // Process entry: COM for the main thread around the driver routine.
 #include <windows.h>
 
-#include "AbnormalEnd.h"
 #include "CoreTrace.h"
-#include "Explain.h"
+#include "ExplainedRun.h"
 #include "LauncherMain.h"
 
 namespace
@@ -24,8 +23,7 @@ private:
 int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR pszCmdLine,
                    int nShowCmd)
 {
-    InstallAbnormalEndHandlers();
-    StartExplainedRun();
+    CExplainedRun::StartProcess(LauncherResultRunFailed);
     // Not examined: a task that needs COM meets the failure itself.
     ::CoInitialize(nullptr);
     // Joins the main thread to user32 before any task runs, as it always did.
@@ -34,7 +32,6 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR p
     module.Init();
 
     const int nResult = LauncherMain(pszCmdLine, nShowCmd);
-    Explain("ends with exit code %d", nResult);
 
     TraceText("\n\n=================================== last task - before CoUninitialize()\n\n");
     module.Term();

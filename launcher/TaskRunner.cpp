@@ -4,6 +4,7 @@
 #include "CoreError.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
+#include "ExplainedRun.h"
 #include "ITask.h"
 
 namespace

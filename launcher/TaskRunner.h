@@ -2,7 +2,8 @@
 #pragma once
 
 #include "CoreText.h"
-#include "ExplainedRun.h"
+
+class CExplainedRun;
 
 // Passes over the configuration at strConfigPath until one ends without a
 // reload. phRegisterMutex is lent to every task's Init; explained hears of each

@@ -7,6 +7,7 @@
 
 #include "CoreHandle.h"
 #include "CoreXML.h"
+#include "ExplainedRun.h"
 #include "ITask.h"
 #include "InstanceGuard.h"
 #include "LaunchPaths.h"

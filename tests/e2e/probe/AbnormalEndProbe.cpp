@@ -28,7 +28,7 @@ void LeaveNoexcept(const char* pszKind) noexcept
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    InstallAbnormalEndHandlers();
+    InstallAbnormalEndHandlers(4);
     StartExplainedRun();
     const char* const pszAction = __argc > 1 ? __argv[1] : "";
     if (__argc > 2)

@@ -11,10 +11,16 @@
 class CExplainedRun
 {
 public:
+    // Once, at start-up, before anything can fail: the abnormal ends
+    // (AbnormalEnd.h), which end the process with uAbnormalExitCode, and the
+    // explained run's variable (Explain.h). In StartProcess.cpp, with the
+    // abnormal ends: only the launcher itself has them.
+    static void StartProcess(UINT uAbnormalExitCode);
+
     // The guard. pszName could not be created, with the last error then;
-    // dwProbe: the update probe's wait result on the exclusive mutex.
+    // dwProbe: the update probe's wait result on the exclusive mutex pszName.
     void OnGuardMutexFailed(const char* pszName, DWORD dwError);
-    void OnUpdateProbe(DWORD dwProbe);
+    void OnUpdateProbe(const char* pszName, DWORD dwProbe);
     void OnInstanceMutexFailed(const CText& strKey, DWORD dwError);
     void OnInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs);
 
@@ -27,8 +33,9 @@ public:
     void OnRunStarts();
     void OnRan(HRESULT hrRun, TaskInstruction eInstruction);
 
-    // The end: an error that ends the run (before it is traced as caught), or
-    // the normal end with its exit code.
+    // The end: an error that ends the run (before it is traced as caught);
+    // then every end of the start with its exit code, the skipped children
+    // summed up on a normal end (0).
     void OnErrorEnd();
     void OnEnd(int nExitCode);
 

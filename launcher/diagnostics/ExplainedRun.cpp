@@ -3,7 +3,6 @@
 #include "ClassRegistration.h"
 #include "CrashContext.h"
 #include "Explain.h"
-#include "InstanceGuard.h"
 
 namespace
 {
@@ -30,13 +29,12 @@ void CExplainedRun::OnGuardMutexFailed(const char* pszName, DWORD dwError)
     Explain("guard: \"%s\" could not be created (LastError %lu)", pszName, dwError);
 }
 
-void CExplainedRun::OnUpdateProbe(DWORD dwProbe)
+void CExplainedRun::OnUpdateProbe(const char* pszName, DWORD dwProbe)
 {
     if (dwProbe == WAIT_TIMEOUT)
-        Explain("guard: update probe: \"%s\" is owned by the updater", szExclusiveMutexName);
+        Explain("guard: update probe: \"%s\" is owned by the updater", pszName);
     else if (dwProbe == WAIT_ABANDONED)
-        Explain("guard: update probe: \"%s\" was abandoned: no update running",
-                szExclusiveMutexName);
+        Explain("guard: update probe: \"%s\" was abandoned: no update running", pszName);
     else
         Explain("guard: update probe: no update running");
 }
@@ -135,7 +133,7 @@ void CExplainedRun::OnErrorEnd()
 void CExplainedRun::OnEnd(int nExitCode)
 {
     // Skipped children end with a normal end too: this says they never ran.
-    if (m_cSkipped > 0)
+    if (nExitCode == 0 && m_cSkipped > 0)
         Explain("run ends: %ld of %ld %s ran, %ld skipped: %s", m_cRan, m_cChildren,
                 Children(m_cChildren), m_cSkipped, m_strSkipped.GetString());
     Explain("ends with exit code %d", nExitCode);

@@ -6,7 +6,6 @@
 #include "CrashDump.h"
 #include "Explain.h"
 #include "ExplainFolder.h"
-#include "LauncherMain.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -16,6 +15,9 @@ namespace
 {
 // A record's room; a longer one is cut.
 const size_t cchRecord = 2048;
+
+// The exit code of these ends; the error end's until the launcher names it.
+UINT g_uExitCode = 4;
 
 // "; while running child 2 of 3 <Crash> CLSID=\"{...}\"", or nothing. Only
 // when explaining: the default records stay as they were.
@@ -33,8 +35,8 @@ const char* FormatContext(char* pszBuffer, size_t cchBuffer)
 [[noreturn]] void EndAbnormally(const char* pszRecord)
 {
     TraceText(pszRecord);
-    ::TerminateProcess(::GetCurrentProcess(), LauncherResultRunFailed);
-    ::ExitProcess(LauncherResultRunFailed); // not reached
+    ::TerminateProcess(::GetCurrentProcess(), g_uExitCode);
+    ::ExitProcess(g_uExitCode); // not reached
 }
 
 void OnAbortSignal(int)
@@ -179,7 +181,7 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* pException)
         // process; one of the report itself ends it at once.
         if (::GetCurrentThreadId() != g_dwReporterThread)
             ::Sleep(nReportTimeoutMs);
-        ::TerminateProcess(::GetCurrentProcess(), LauncherResultRunFailed);
+        ::TerminateProcess(::GetCurrentProcess(), g_uExitCode);
     }
     // Reported from a thread of its own: a thread whose stack overflowed has
     // little room left.
@@ -211,8 +213,9 @@ void __verbose_terminate_handler()
 } // namespace __gnu_cxx
 #endif
 
-void InstallAbnormalEndHandlers()
+void InstallAbnormalEndHandlers(UINT uExitCode)
 {
+    g_uExitCode = uExitCode;
     // The runtime's own "abnormal program termination" box would wait for a
     // user who is not there at logon.
     _set_error_mode(_OUT_TO_STDERR);
