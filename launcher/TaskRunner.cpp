@@ -6,6 +6,7 @@
 #include "CoreXML.h"
 #include "ExplainedRun.h"
 #include "ITask.h"
+#include "TaskManifest.h"
 
 namespace
 {
@@ -22,7 +23,8 @@ CXMLNodeList GetTaskList(const CXMLElement& Node)
 // Creates, initialises and runs the task of child iChild. Returns true when the
 // task's instruction ends the pass. A child that names no usable task is
 // skipped; only a registered class that cannot be created leaves a trace.
-bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* phRegisterMutex,
+bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren,
+             const CActivatedTaskManifest& manifest, HANDLE* phRegisterMutex,
              CExplainedRun& explained, TaskInstruction& eInstruction)
 {
     const CText strClsid = taskList.GetItem(iChild).GetAttribute("CLSID", "");
@@ -49,9 +51,11 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren, HANDLE* 
                 CText strRecord;
                 FormatText(
                     strRecord,
-                    "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"\n",
+                    "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"%s\n",
                     static_cast<unsigned>(hrCreate), iChild + 1,
-                    taskList.GetItem(iChild).GetNodeName("").GetString(), strClsid.GetString());
+                    taskList.GetItem(iChild).GetNodeName("").GetString(), strClsid.GetString(),
+                    manifest.ListsClass(clsid) ? "; listed in the installation's Tasks.manifest"
+                                               : "");
                 TraceText(strRecord);
             }
             explained.OnSkipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
@@ -90,6 +94,7 @@ void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, CExplaine
 {
     // Traces show the path in the ANSI code page.
     const CText strShownPath = AnsiFromWide(strConfigPath);
+    const CWideText strManifestPath = TaskManifestPathFor(strConfigPath);
     for (int nPass = 1;; ++nPass)
     {
         // Cleared on every pass: a reloaded list that runs no task ends the run
@@ -108,12 +113,21 @@ void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, CExplaine
         }
         CHECK_WIN32(Node);
         const CXMLNodeList taskList = GetTaskList(Node);
+        // The installation's own classes, as its manifest lists them on this
+        // pass; one the system refuses ends the run rather than leave the
+        // classes to the registry, where another installation may have put them.
+        CActivatedTaskManifest manifest;
+        const bool fManifestUsable = manifest.Activate(strManifestPath);
+        if (!fManifestUsable)
+            TraceTaskManifestRefused(strManifestPath);
+        CHECK_WIN32(fManifestUsable);
 
         const long cChildren = taskList.GetLength();
         explained.OnPass(nPass, strShownPath, fScrambled, cChildren);
         for (long iChild = 0; iChild < cChildren; ++iChild)
         {
-            if (RunTask(taskList, iChild, cChildren, phRegisterMutex, explained, eInstruction))
+            if (RunTask(taskList, iChild, cChildren, manifest, phRegisterMutex, explained,
+                        eInstruction))
                 break;
         }
         if (eInstruction != InstructionReload)
