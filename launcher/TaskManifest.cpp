@@ -61,6 +61,7 @@ bool CActivatedTaskManifest::Activate(const CWideText& strPath)
     context.dwFlags = ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID;
     context.lpSource = strPath.c_str();
     context.lpAssemblyDirectory = strFolder.c_str();
+    m_strPath = strPath;
     m_hContext = ::CreateActCtxW(&context);
     if (m_hContext == INVALID_HANDLE_VALUE)
         return false;
@@ -68,11 +69,13 @@ bool CActivatedTaskManifest::Activate(const CWideText& strPath)
     return m_fActive;
 }
 
-bool CActivatedTaskManifest::ListsClass(const CLSID& clsid) const
+const wchar_t* CActivatedTaskManifest::FindClass(const CLSID& clsid) const
 {
     ACTCTX_SECTION_KEYED_DATA data = {};
     data.cbSize = sizeof(data);
-    return m_fActive &&
-           ::FindActCtxSectionGuid(0, nullptr, ACTIVATION_CONTEXT_SECTION_COM_SERVER_REDIRECTION,
-                                   &clsid, &data) != FALSE;
+    const bool fListed =
+        m_fActive &&
+        ::FindActCtxSectionGuid(0, nullptr, ACTIVATION_CONTEXT_SECTION_COM_SERVER_REDIRECTION,
+                                &clsid, &data) != FALSE;
+    return fListed ? m_strPath.c_str() : nullptr;
 }

@@ -33,10 +33,11 @@ public:
     // system's last error, when the system refuses what is there.
     bool Activate(const CWideText& strPath);
     bool IsActive() const { return m_fActive; }
-    // Whether the active manifest lists the class.
-    bool ListsClass(const CLSID& clsid) const;
+    // The manifest's path when it lists the class, else nullptr.
+    const wchar_t* FindClass(const CLSID& clsid) const;
 
 private:
+    CWideText m_strPath;
     HANDLE m_hContext = INVALID_HANDLE_VALUE;
     ULONG_PTR m_uCookie = 0;
     bool m_fActive = false;

@@ -33,9 +33,10 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren,
     const HRESULT hrClsid = ::CLSIDFromString(CComBSTR(strClsid), &clsid);
     if (hrClsid != S_OK)
     {
-        explained.OnSkipped("not a CLSID", hrClsid, nullptr);
+        explained.OnSkipped("not a CLSID", hrClsid, nullptr, nullptr);
         return false;
     }
+    const wchar_t* const pszListedIn = manifest.FindClass(clsid); // else the registry's
 
     eInstruction = InstructionContinue;
     {
@@ -54,18 +55,18 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren,
                     "---->\tCoCreateInstance() problem 0x%08X: child %ld <%s> CLSID=\"%s\"%s\n",
                     static_cast<unsigned>(hrCreate), iChild + 1,
                     taskList.GetItem(iChild).GetNodeName("").GetString(), strClsid.GetString(),
-                    manifest.ListsClass(clsid) ? "; listed in the installation's Tasks.manifest"
-                                               : "");
+                    pszListedIn != nullptr ? "; listed in the installation's Tasks.manifest" : "");
                 TraceText(strRecord);
             }
             explained.OnSkipped(hrCreate == REGDB_E_CLASSNOTREG ? "not registered"
                                 : hrCreate == E_NOINTERFACE     ? "no ITask interface"
                                                                 : "cannot be created",
-                                hrCreate, &clsid);
+                                hrCreate, &clsid, pszListedIn);
             return false;
         }
         ::SetLastError(ERROR_INVALID_DATA); // S_OK without an interface
         CHECK_WIN32(pifTask);
+        explained.OnCreated(pifTask.pif(), pszListedIn);
 
         HRESULT hrInit;
         {
@@ -74,7 +75,7 @@ bool RunTask(const CXMLNodeList& taskList, long iChild, long cChildren,
         }
         if (hrInit != S_OK)
         {
-            explained.OnSkipped("Init refused", hrInit, nullptr);
+            explained.OnSkipped("Init refused", hrInit, nullptr, nullptr);
             return false;
         }
 

@@ -2,6 +2,7 @@
 
 #include "ClassRegistration.h"
 #include "CrashContext.h"
+#include "CoreTrace.h"
 #include "Explain.h"
 
 namespace
@@ -85,13 +86,18 @@ void CExplainedRun::OnChild(const CXMLNodeList& taskList, long iChild, long cChi
     SetCrashContext(m_strChild);
 }
 
-void CExplainedRun::OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid)
+void CExplainedRun::OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid,
+                              const wchar_t* pszManifest)
 {
     if (!IsExplaining())
         return;
     SetCrashContext(nullptr);
     char szRegistration[2200] = "";
-    if (pclsid != nullptr)
+    if (pszManifest != nullptr)
+        FormatFixedText(szRegistration, sizeof(szRegistration),
+                        "listed in the installation's task manifest %s",
+                        AnsiFromWide(pszManifest).GetString());
+    else if (pclsid != nullptr)
         DescribeClassRegistration(*pclsid, szRegistration, sizeof(szRegistration));
     Explain("%s: %s (0x%08X), skipped%s%s", m_strChild.GetString(), pszWhy,
             static_cast<unsigned>(hr), pclsid != nullptr ? "; " : "", szRegistration);
@@ -101,6 +107,26 @@ void CExplainedRun::OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsi
                m_cSkipped > 0 ? ", " : "", m_iChild + 1, m_strElement.GetString(), pszWhy);
     m_strSkipped = strSkipped;
     ++m_cSkipped;
+}
+
+void CExplainedRun::OnCreated(const void* pTask, const wchar_t* pszManifest)
+{
+    if (!IsExplaining())
+        return;
+    // The DLL that serves the object: the module its interface table lies in.
+    HMODULE hModule = nullptr;
+    wchar_t szModule[MAX_PATH * 4] = L"?";
+    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             *static_cast<const wchar_t* const*>(pTask), &hModule))
+        ::GetModuleFileNameW(hModule, szModule, ARRAYSIZE(szModule));
+    if (pszManifest != nullptr)
+        Explain("%s: created from %s, as the installation's task manifest %s lists it",
+                m_strChild.GetString(), AnsiFromWide(szModule).GetString(),
+                AnsiFromWide(pszManifest).GetString());
+    else
+        Explain("%s: created from %s, as the registry names it", m_strChild.GetString(),
+                AnsiFromWide(szModule).GetString());
 }
 
 void CExplainedRun::OnRunStarts()

@@ -25,11 +25,14 @@ public:
     void OnInstanceWait(const CText& strKey, DWORD dwWait, DWORD nWaitedMs);
 
     // The runner. A pass over the configuration, then for each child it
-    // reaches: OnChild, then OnSkipped, or OnRunStarts and OnRan. pclsid: the
-    // class that could not be created.
+    // reaches: OnChild, then OnSkipped, or OnCreated, OnRunStarts and OnRan.
+    // pclsid: the class that could not be created; pszManifest: the
+    // installation's task manifest when it lists the class, else nullptr (the
+    // registry's); pTask: the task object.
     void OnPass(int nPass, const CText& strShownPath, bool fScrambled, long cChildren);
     void OnChild(const CXMLNodeList& taskList, long iChild, long cChildren, const CText& strClsid);
-    void OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid);
+    void OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid, const wchar_t* pszManifest);
+    void OnCreated(const void* pTask, const wchar_t* pszManifest);
     void OnRunStarts();
     void OnRan(HRESULT hrRun, TaskInstruction eInstruction);
 
