@@ -10,6 +10,7 @@
 #include "CoreTrace.h"
 #include "CoreXML.h"
 #include "ITask.h"
+#include "TaskManifest.h"
 #include "WideText.h"
 
 #include <algorithm>
@@ -25,7 +26,8 @@ const int nRunFaulty = 2;
 
 struct CTally
 {
-    CRegistryView view; // where the launcher finds the classes
+    CRegistryView view;                                // where the launcher finds the classes
+    const CActivatedTaskManifest* pManifest = nullptr; // and before it, the installation's
     long cCreatable = 0;
     long cSkipped = 0;
 };
@@ -139,7 +141,7 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
         ++(fMissing ? tally.cSkipped : tally.cCreatable);
         return end;
     }
-    const CProbeResult probe = ProbeTaskCreation(clsid);
+    const CProbeResult probe = ProbeTaskCreation(clsid, nullptr);
     Print(stdout, "registered in-process: %s", strServer.c_str());
     if (probe.outcome != ProbeOutcome::Created)
         return ReportCreationFault(probe, nChild);
@@ -168,6 +170,42 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
     return end;
 }
 
+// A class the installation's task manifest lists, created in a child process
+// within that manifest as the launcher creates it.
+CRunEnd ReportManifestCreation(const CLSID& clsid, long nChild, const wchar_t* pszManifest,
+                               CTally& tally)
+{
+    Print(stdout, "in the installation's task manifest");
+    CRunEnd end;
+    if (!tally.view.fOwn)
+    {
+        Print(stdout, " (not created: this tool's bitness is not the launcher's)\n");
+        ++tally.cCreatable;
+        return end;
+    }
+    const CProbeResult probe = ProbeTaskCreation(clsid, pszManifest);
+    if (probe.outcome != ProbeOutcome::Created)
+        return ReportCreationFault(probe, nChild);
+    if (probe.hr == S_OK && probe.fInterface)
+    {
+        Print(stdout, ": created from %s\n", probe.strModule.c_str());
+        ++tally.cCreatable;
+    }
+    else if (probe.hr == S_OK)
+    {
+        Print(stdout, ": created without an interface\n");
+        FormatText(end.strWhy, "child %ld was created without an ITask interface", nChild);
+    }
+    else
+    {
+        Print(stdout, ": %s (0x%08X): skipped\n",
+              probe.hr == E_NOINTERFACE ? "no ITask interface" : "cannot be created",
+              static_cast<unsigned>(probe.hr));
+        ++tally.cSkipped;
+    }
+    return end;
+}
+
 // One task as the launcher takes it: parse the CLSID, then create it, which
 // needs an in-process server. How the run ends there, when it does.
 CRunEnd ReportTask(long nChild, long cChildren, const CXMLElement& task, CTally& tally)
@@ -182,6 +220,8 @@ CRunEnd ReportTask(long nChild, long cChildren, const CXMLElement& task, CTally&
         ++tally.cSkipped;
         return CRunEnd();
     }
+    if (const wchar_t* const pszManifest = tally.pManifest->FindClass(clsid))
+        return ReportManifestCreation(clsid, nChild, pszManifest, tally);
     const CServerLookup server = FindInprocServer(clsid, tally.view.samView);
     if (server.state != ServerState::NotRegistered)
         return ReportCreation(clsid, nChild, server, tally);
@@ -208,7 +248,8 @@ CRunEnd ReportChild(const CXMLNodeList& list, long iChild, long cChildren, CTall
     }
 }
 
-int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, bool fStrict)
+int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, const std::wstring& strPath,
+                bool fStrict)
 {
     const CXMLElement Node = Doc.GetDocumentElement();
     if (!Node)
@@ -228,8 +269,24 @@ int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, bool fStrict)
     const long cChildren = list.GetLength();
     Print(stdout, "\"Run\": %ld child node(s)\n", cChildren);
 
+    // The launcher activates the installation's task manifest here, and ends
+    // its run when the system refuses it.
+    const CWideText strManifest = TaskManifestPathFor(CWideText(strPath.c_str(), strPath.size()));
+    CActivatedTaskManifest manifest;
+    if (!manifest.Activate(strManifest))
+    {
+        const DWORD dwError = ::GetLastError();
+        Print(stdout, "task manifest: %s\n", TextFrom(strManifest.c_str(), CP_UTF8).c_str());
+        return RunEnds(CText("the system refuses the task manifest: ") +
+                       DescribeStatus(HRESULT_FROM_WIN32(dwError)));
+    }
+    Print(stdout, "task manifest: %s\n",
+          manifest.IsActive() ? TextFrom(strManifest.c_str(), CP_UTF8).c_str()
+                              : "none (the registry names every class)");
+
     CTally tally;
     tally.view = view;
+    tally.pManifest = &manifest;
     for (long iChild = 0; iChild < cChildren; ++iChild)
     {
         const CRunEnd end = ReportChild(list, iChild, cChildren, tally);
@@ -305,7 +362,7 @@ int CheckConfiguration(const std::wstring& strPath, bool fStrict, const std::wst
     try
     {
         return CheckLoaded(CXMLDoc::FromURL(CWideText(strPath.c_str(), strPath.size())), view,
-                           fStrict);
+                           strPath, fStrict);
     }
     catch (const CCoreError& error)
     {

@@ -4,6 +4,8 @@
 #include "ComApartment.h"
 #include "CoreInterfacePtr.h"
 #include "ITask.h"
+#include "TaskManifest.h"
+#include "WideText.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,7 +23,7 @@ const char szAnswer[] = "ostrelin-config probe: ";
 // the loader lock a crashing task may hold.
 void WriteAnswer(const char* pszText)
 {
-    char szLine[512];
+    char szLine[1024];
     const int cch = std::snprintf(szLine, sizeof szLine, "\n%s%s\n", szAnswer, pszText);
     DWORD cbWritten = 0;
     ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), szLine, static_cast<DWORD>(cch), &cbWritten,
@@ -65,11 +67,14 @@ bool ParseAnswer(const std::string& strOutput, CProbeResult& result)
     unsigned long nCode = 0;
     int fInterface = 0;
     char szModule[MAX_PATH] = {};
-    if (std::sscanf(pszText, "created 0x%lx %d", &nCode, &fInterface) == 2)
+    int cchRead = 0;
+    if (std::sscanf(pszText, "created 0x%lx %d%n", &nCode, &fInterface, &cchRead) == 2)
     {
         result.outcome = ProbeOutcome::Created;
         result.hr = static_cast<HRESULT>(nCode);
         result.fInterface = fInterface != 0;
+        const char* const pszModule = pszText + cchRead + (pszText[cchRead] == ' ' ? 1 : 0);
+        result.strModule.assign(pszModule, std::strcspn(pszModule, "\r\n"));
         return true;
     }
     if (std::sscanf(pszText, "crash 0x%lx %259[^\r\n]", &nCode, szModule) == 2)
@@ -83,7 +88,7 @@ bool ParseAnswer(const std::string& strOutput, CProbeResult& result)
 }
 } // namespace
 
-CProbeResult ProbeTaskCreation(const CLSID& clsid)
+CProbeResult ProbeTaskCreation(const CLSID& clsid, const wchar_t* pszManifest)
 {
     CProbeResult result;
     wchar_t wszModule[MAX_PATH * 4] = {};
@@ -92,10 +97,12 @@ CProbeResult ProbeTaskCreation(const CLSID& clsid)
     ::StringFromGUID2(clsid, wszClsid, 40);
     CChildProcess child;
     if (cchModule == 0 || cchModule >= MAX_PATH * 4 ||
-        !child.Start(L"\"" + std::wstring(wszModule) + L"\" " +
-                         std::wstring(szProbeCommand, szProbeCommand + sizeof szProbeCommand - 1) +
-                         L" " + wszClsid,
-                     CChildProcess::PipeOutput | CChildProcess::PipeErrorToOutput))
+        !child.Start(
+            L"\"" + std::wstring(wszModule) + L"\" " +
+                std::wstring(szProbeCommand, szProbeCommand + sizeof szProbeCommand - 1) + L" " +
+                wszClsid +
+                (pszManifest != nullptr ? L" \"" + std::wstring(pszManifest) + L"\"" : L""),
+            CChildProcess::PipeOutput | CChildProcess::PipeErrorToOutput))
     {
         result.dwCode = ::GetLastError();
         return result;
@@ -126,7 +133,7 @@ CProbeResult ProbeTaskCreation(const CLSID& clsid)
     return result;
 }
 
-int RunTaskProbe(const wchar_t* pszClsid)
+int RunTaskProbe(const wchar_t* pszClsid, const wchar_t* pszManifest)
 {
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     ::SetUnhandledExceptionFilter(ReportCrash);
@@ -134,12 +141,22 @@ int RunTaskProbe(const wchar_t* pszClsid)
     if (::CLSIDFromString(pszClsid, &clsid) != S_OK)
         return 1;
     const CComApartment apartment;
+    CActivatedTaskManifest manifest;
+    if (pszManifest != nullptr)
+        manifest.Activate(pszManifest); // the parent reports a refusal
     CInterfacePtr<ITask> pifTask;
     const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITask,
                                           reinterpret_cast<void**>(pifTask.AcceptHere()));
-    char szText[64];
-    std::snprintf(szText, sizeof szText, "created 0x%08lX %d", static_cast<unsigned long>(hr),
-                  pifTask ? 1 : 0);
+    // The DLL that serves the object: the module its interface table lies in.
+    wchar_t szModule[MAX_PATH] = L"";
+    HMODULE hModule = nullptr;
+    if (pifTask && ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                        *reinterpret_cast<LPCWSTR*>(pifTask.pif()), &hModule))
+        ::GetModuleFileNameW(hModule, szModule, MAX_PATH);
+    char szText[64 + MAX_PATH * 3];
+    std::snprintf(szText, sizeof szText, "created 0x%08lX %d %s", static_cast<unsigned long>(hr),
+                  pifTask ? 1 : 0, TextFrom(szModule, CP_UTF8).c_str());
     WriteAnswer(szText);
     // The task's own release and unloading are the launcher's later steps, not creation's.
     ::TerminateProcess(::GetCurrentProcess(), 0);

@@ -22,15 +22,19 @@ struct CProbeResult
     HRESULT hr = E_FAIL;
     bool fInterface = false;
     DWORD dwCode = 0;
-    std::string strWhere; // "in RedTask.dll+0x1234", or "at <address>" outside any module
+    std::string strWhere;  // "in RedTask.dll+0x1234", or "at <address>" outside any module
+    std::string strModule; // Created with an interface: the DLL that serves it, UTF-8
 };
 
 extern const DWORD nProbeTimeLimitMs;
 
 // Runs this tool again with the hidden command below and reads its answer.
-CProbeResult ProbeTaskCreation(const CLSID& clsid);
+// pszManifest: the installation's task manifest, activated in the child as
+// the launcher activates it, or nullptr.
+CProbeResult ProbeTaskCreation(const CLSID& clsid, const wchar_t* pszManifest);
 
 // The hidden command's own name, and its work in the child: creates the class
-// named by pszClsid and writes the answer to standard output.
+// named by pszClsid, within the task manifest pszManifest if not null, and
+// writes the answer to standard output.
 extern const char szProbeCommand[];
-int RunTaskProbe(const wchar_t* pszClsid);
+int RunTaskProbe(const wchar_t* pszClsid, const wchar_t* pszManifest);
