@@ -356,4 +356,8 @@ private:
     }
 };
 
+#ifdef OSTRELIN_MANIFEST_TEST_TASK
+OSTRELIN_TASK_CLASS(CTestTask, CLSID_OstrelinManifestTestTask);
+#else
 OSTRELIN_TASK_CLASS(CTestTask, CLSID_OstrelinTestTask);
+#endif

@@ -639,6 +639,11 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         return "child " + std::to_string(i) + " of " + std::to_string(c) + " <" + name +
                "> CLSID=\"" + text + "\": ";
     };
+    const auto created = [&](int i, int c)
+    {
+        return X(child(i, c, "Task", clsid) + "created from " + GetBinFolder() +
+                 "OstrelinTestTask.dll, as the registry names it");
+    };
     const std::string probe = X("guard: update probe: no update running");
     const std::string taken = X("guard: instance key \"" + key + "\" taken (waited T ms)");
     const std::string scrambled =
@@ -652,7 +657,9 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         X(child(1, 4, "Bad", "nope") + "not a CLSID (0x800401F3), skipped"),
         X(child(2, 4, "Unknown", unknown) + "not registered (0x80040154), skipped; " + view +
           "no InprocServer32 value"),
+        created(3, 4),
         X(child(3, 4, "Task", clsid) + "Init refused (0x00000001), skipped"),
+        created(4, 4),
         X(child(4, 4, "Task", clsid) + "ran, Run 0x00000000, instruction 2 (stop), T ms"),
         X("run ends: 1 of 4 children ran, 3 skipped: child 1 <Bad> not a CLSID, child 2 "
           "<Unknown> not registered, child 3 <Task> Init refused"),
@@ -693,7 +700,7 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         {folder,
          failed,
          "",
-         {probe, taken, pass("plain", 1),
+         {probe, taken, pass("plain", 1), created(1, 1),
           runner + "(" +
               std::to_string(SourceLine(runner, "CHECK_HRESULT(pifTask->Run( &eInstruction ))")) +
               "): Thrown: " + what,
@@ -718,7 +725,7 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
          {probe,
           X("guard: instance mutex \"" + key +
             "\" could not be created (LastError 6): runs unguarded"),
-          pass("plain", 1),
+          pass("plain", 1), created(1, 1),
           X(child(1, 1, "Task", clsid) + "ran, Run 0x00000000, instruction 0 (continue), T ms"),
           X("ends with exit code 0")}},
         {"1",
@@ -729,6 +736,7 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
               std::string(szMissingClsid) + "\"\n",
           X(child(1, 2, "Gone", szMissingClsid) + "cannot be created (0x80070005), skipped; " +
             view + "InprocServer32 \"" + szGone + "\", no such file"),
+          created(2, 2),
           X(child(2, 2, "Task", clsid) + "ran, Run 0x00000000, instruction 0 (continue), T ms"),
           X("run ends: 1 of 2 children ran, 1 skipped: child 1 <Gone> cannot be created"),
           X("ends with exit code 0")}},
