@@ -4,6 +4,7 @@
 #include "Bench.h"
 #include "BenchConfigs.h"
 #include "BenchSupport.h"
+#include "TestTaskClsid.h"
 
 #include <algorithm>
 #include <cstring>
@@ -279,6 +280,51 @@ void RunStartupBench(const CBenchOptions& options, CSummary& summary)
     std::snprintf(szLine, sizeof(szLine),
                   "peak working set, demo-like run:     %.2f MB, floor %.2f MB (ratio %.2f)",
                   MB(launcherPeak), MB(floorPeak), launcherPeak / floorPeak);
+    summary.Add(szLine);
+
+    // The demo's tasks through an installation's task manifest against the
+    // same tasks registered: the activation context on every pass.
+    const CInstall manifestInstall(options, "demo-manifest", DemoLikeConfig(log));
+    const std::pair<const char*, const char*> tasks[] = {
+        {"CheckFiles.dll", "{791C17A1-53EF-4991-9737-093AEC4A9792}"},
+        {"ApplyStagedConfig.dll", "{D3F6EF44-2AD0-48D5-9F66-ECCF3BCAD858}"},
+        {"StartProgram.dll", "{80E8DBC2-87FA-4389-80BF-632FE5E394A2}"},
+        {"OstrelinTestTask.dll", szOstrelinTestTaskClsid}};
+    std::string manifestText = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                               "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" "
+                               "manifestVersion=\"1.0\">\r\n  <assemblyIdentity type=\"win32\" "
+                               "name=\"Ostrelin.Tasks\" version=\"1.0.0.0\"/>\r\n";
+    for (const auto& task : tasks)
+    {
+        CopyOrThrow(options.binFolder + task.first, manifestInstall.bin + task.first);
+        manifestText += std::string("  <file name=\"") + task.first + "\"><comClass clsid=\"" +
+                        task.second + "\" threadingModel=\"Apartment\"/></file>\r\n";
+    }
+    WriteBytes(manifestInstall.bin + "Tasks.manifest", manifestText + "</assembly>\r\n");
+    std::vector<double> registered, listed, manifestRatios;
+    const int cManifestRounds = options.Runs(21, 5);
+    for (int iRound = 0; iRound < cManifestRounds; ++iRound)
+    {
+        // In turns, the order alternating, as the start-up measures above.
+        const bool fListedFirst = iRound % 2 != 0;
+        const double first =
+            RunProcess((fListedFirst ? manifestInstall : demoInstall).Launcher()).seconds;
+        const double second =
+            RunProcess((fListedFirst ? demoInstall : manifestInstall).Launcher()).seconds;
+        registered.push_back(fListedFirst ? second : first);
+        listed.push_back(fListedFirst ? first : second);
+        manifestRatios.push_back(listed.back() / registered.back());
+        ::DeleteFileA(log.c_str());
+    }
+    const double manifestRatio = Median(manifestRatios);
+    Print("\nThe demo's tasks, creation to exit (median of %d runs each)\n", cManifestRounds);
+    Print("  %-40s %6.1f ms\n", "registered (the registry)", Ms(Median(registered)));
+    Print("  %-40s %6.1f ms\n", "listed in the installation's manifest", Ms(Median(listed)));
+    Print("  %-40s %s\n", "ratio manifest / registered",
+          RatioAgainstTarget(manifestRatio, 1.05).c_str());
+    std::snprintf(szLine, sizeof(szLine),
+                  "demo's tasks, manifest / registry:  %.1f ms / %.1f ms, %s", Ms(Median(listed)),
+                  Ms(Median(registered)), RatioAgainstTarget(manifestRatio, 1.05).c_str());
     summary.Add(szLine);
 }
 

@@ -88,11 +88,6 @@ int SourceLine(const std::string& relativePath, const std::string& needle)
     return -1;
 }
 
-std::wstring Widen(const std::string& ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
 // What the platform's parser says of these bytes, as the launcher's record.
 std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
 {
@@ -194,7 +189,7 @@ std::string StepName(const CInstallation& inst, size_t cchKey)
 
 std::wstring SpelledCommandLine(const CInstallation& inst, const std::string& step)
 {
-    return L"\"" + Widen(inst.BinFolder() + "\\" + step + "\\..\\Ostrelin.exe") + L"\"";
+    return L"\"" + WideFrom(inst.BinFolder() + "\\" + step + "\\..\\Ostrelin.exe", CP_ACP) + L"\"";
 }
 
 // The documented rule for keys over MAX_PATH characters.
@@ -248,7 +243,7 @@ TEST(RealInstallation, FoldersOutsideTheCodePageAndBeyondMaxPathRunTheirTasks)
         const std::wstring commandLine = c.launcher.CommandLineW(arguments);
         const CSessionResult result = CInstallation::RunCommandLineW(
             c.throughTraceTool
-                ? L"\"" + Widen(GetBinFolder()) + L"ostrelin-trace.exe\" " + commandLine
+                ? L"\"" + WideFrom(GetBinFolder(), CP_ACP) + L"ostrelin-trace.exe\" " + commandLine
                 : commandLine);
         EXPECT_EQ(SessionOutcome::Exited, result.outcome) << result.startError;
         EXPECT_EQ(0u, result.exitCode);
@@ -284,23 +279,6 @@ TEST(RealInstallation, InstanceKeysAtAndBeyondTheLimitGuard)
         EXPECT_EQ(ClosingBanners(), result.records);
         EXPECT_EQ(Lines(), TakeLog());
     }
-
-    // Two copies started the same way: the second ends while the first runs.
-    const std::string event = "ostrelin-real-" + std::to_string(::GetCurrentProcessId());
-    const HANDLE hEvent = ::CreateEventA(nullptr, TRUE, FALSE, event.c_str());
-    inst.WriteConfig(Config(Task("WaitEvent='" + event + "'")));
-    std::future<CSessionResult> first = CInstallation::StartCommandLineW(
-        SpelledCommandLine(inst, beyond), CRunOptions(), inst.LauncherPathW());
-    for (int i = 0; i < 1200 && ReadLog().size() < 2; ++i)
-        ::Sleep(50);
-    const CSessionResult second = CInstallation::RunCommandLineW(
-        SpelledCommandLine(inst, beyond), CRunOptions(), inst.LauncherPathW());
-    ::SetEvent(hEvent);
-    EXPECT_EQ(3u, second.exitCode);
-    EXPECT_EQ(ClosingBanners(), second.records);
-    EXPECT_EQ(0u, first.get().exitCode);
-    EXPECT_EQ(Lines({"init A", "run A"}), TakeLog());
-    ::CloseHandle(hEvent);
 }
 
 // The ends no task reaches in the launcher's own code (std::terminate there,
@@ -681,14 +659,10 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
         Lines records;
     } cases[] = {
         {"-", scrambled, "", {}},
-        {"", scrambled, "", {}},
-        {"0", scrambled, "", {}},
         {"false", scrambled, "", {}},
         {"OFF", scrambled, "", {}},
-        {"no", scrambled, "", {}},
         // What "set OSTRELIN_EXPLAIN=0 && ..." gives in cmd, and the like.
         {"0 ", scrambled, "", {}},
-        {" off", scrambled, "", {}},
         {"1", scrambled, "", explained},
         {"1 ", scrambled, "", explained},
         // A folder that cannot be made: one record, then as without the variable.

@@ -280,9 +280,8 @@ int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, const std::wstrin
         return RunEnds(CText("the system refuses the task manifest: ") +
                        DescribeStatus(HRESULT_FROM_WIN32(dwError)));
     }
-    Print(stdout, "task manifest: %s\n",
-          manifest.IsActive() ? TextFrom(strManifest.c_str(), CP_UTF8).c_str()
-                              : "none (the registry names every class)");
+    if (manifest.IsActive())
+        Print(stdout, "task manifest: %s\n", TextFrom(strManifest.c_str(), CP_UTF8).c_str());
 
     CTally tally;
     tally.view = view;

@@ -1,5 +1,7 @@
 #include "Installation.h"
 
+#include "WideText.h"
+
 #include "E2EPaths.h"
 #include "LaunchPaths.h"
 
@@ -30,24 +32,6 @@ CSessionOptions MakeSessionOptions(const std::string& commandLine, const CRunOpt
     return session;
 }
 
-std::wstring Widen(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                                          static_cast<int>(text.size()), &wide[0],
-                                                          static_cast<int>(text.size()))));
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide)
-{
-    std::string text(wide.size() * 2, '\0');
-    text.resize(static_cast<size_t>(
-        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
-                              static_cast<int>(text.size()), nullptr, nullptr)));
-    return text;
-}
-
 // Any length: the \\?\ form of a full path.
 std::wstring Long(const std::wstring& path)
 {
@@ -55,10 +39,10 @@ std::wstring Long(const std::wstring& path)
 }
 } // namespace
 
-CInstallation::CInstallation(const std::string& name) : CInstallation(Widen(name)) {}
+CInstallation::CInstallation(const std::string& name) : CInstallation(WideFrom(name, CP_ACP)) {}
 
 CInstallation::CInstallation(const std::wstring& name)
-    : m_rootW(Widen(GetTestTempFolder()) + name), m_root(Narrow(m_rootW))
+    : m_rootW(WideFrom(GetTestTempFolder(), CP_ACP) + name), m_root(TextFrom(m_rootW, CP_ACP))
 {
     // Each folder of the name (it may hold several), then bin.
     for (size_t iEnd = m_rootW.find(L'\\', m_rootW.size() - name.size());;
@@ -74,7 +58,7 @@ CInstallation::CInstallation(const std::wstring& name)
     }
     if (!::CreateDirectoryW(Long(m_rootW + L"\\bin").c_str(), nullptr))
         throw std::runtime_error("cannot create the installation " + m_root);
-    const std::wstring source = Widen(GetBinFolder()) + L"Ostrelin.exe";
+    const std::wstring source = WideFrom(GetBinFolder(), CP_ACP) + L"Ostrelin.exe";
     if (!::CopyFileW(source.c_str(), Long(LauncherPathW()).c_str(), TRUE))
         throw std::runtime_error("cannot copy the launcher to " + LauncherPath());
 }
@@ -82,7 +66,7 @@ CInstallation::CInstallation(const std::wstring& name)
 CInstallation::~CInstallation()
 {
     // The first folder of the name holds the others.
-    const size_t iName = Widen(GetTestTempFolder()).size();
+    const size_t iName = WideFrom(GetTestTempFolder(), CP_ACP).size();
     RemoveFolder(m_rootW.substr(0, m_rootW.find(L'\\', iName)));
 }
 
