@@ -270,12 +270,34 @@ TEST(ConfigTool, CheckSurvivesWhatItInspectsAndReportsTheGuard)
 
 TEST(ConfigTool, HelpOnEveryCommandAndUsageErrors)
 {
-    for (const std::string command : {"scramble", "unscramble", "show", "check", "where"})
+    // Every command that help lists, a new one included: its help, and a
+    // usage error for no operands and for an unknown option, with its usage.
+    const CToolRun help = RunTool("ostrelin-config.exe", "help");
+    size_t cCommands = 0;
+    for (size_t iLine = help.output.find("\n  "); iLine != std::string::npos;
+         iLine = help.output.find("\n  ", iLine + 1))
     {
+        const std::string strSynopsis =
+            help.output.substr(iLine + 3, help.output.find('\n', iLine + 1) - iLine - 3);
+        if (strSynopsis[0] == ' ')
+            continue; // a line of a command's text
+        const std::string command = strSynopsis.substr(0, strSynopsis.find(' '));
+        ++cCommands;
         const CToolRun run = RunTool("ostrelin-config.exe", command + " --help");
         EXPECT_EQ(0u, run.exitCode);
-        EXPECT_TRUE(ShowsInOrder(run.output, {"usage: ostrelin-config " + command + " ", "Exit"}));
+        EXPECT_TRUE(ShowsInOrder(run.output, {"usage: ostrelin-config " + strSynopsis, "Exit"}));
+        for (const std::string strArguments : {"", " --frob"})
+        {
+            const CToolRun wrong = RunTool("ostrelin-config.exe", command + strArguments);
+            EXPECT_EQ(1u, wrong.exitCode) << command << strArguments;
+            EXPECT_TRUE(ShowsInOrder(wrong.output, {"ostrelin-config: " + command + " needs ",
+                                                    "usage: ostrelin-config " + strSynopsis}) ||
+                        ShowsInOrder(wrong.output, {"ostrelin-config: unknown option \"--frob\"",
+                                                    "usage: ostrelin-config " + strSynopsis}))
+                << wrong.output;
+        }
     }
+    EXPECT_GE(cCommands, 6u) << help.output;
     // Each row: the arguments, then what is wrong, and whose usage follows.
     const std::vector<std::vector<std::string>> rows = {
         {"", "no command", "usage: ostrelin-config <command>"},

@@ -12,6 +12,7 @@
 #include <objbase.h>
 
 #include <cwchar>
+#include <initializer_list>
 #include <vector>
 
 namespace
@@ -31,20 +32,53 @@ struct CFindHandleTraits
 };
 using CUniqueFindHandle = CUniqueHandleT<CFindHandleTraits>;
 
-// The name becomes the DLL's, the C++ class's (C<name>) and the element's in
-// Config.xml: an identifier fits all three.
-bool IsTaskName(const std::string& strName)
+bool IsOneOf(const std::string& strName, std::initializer_list<const char*> names, bool fAnyCase)
 {
+    for (const char* pszName : names)
+    {
+        if (fAnyCase ? _stricmp(strName.c_str(), pszName) == 0 : strName == pszName)
+            return true;
+    }
+    return false;
+}
+
+// The name becomes the DLL's and its CMake target's, the C++ class's (C<name>)
+// and the element's in Config.xml: why it cannot be all of them, or nullptr.
+// Checked before anything is written, so that only a task that builds is made.
+const char* WhyNotATaskName(const std::string& strName)
+{
+    const char* const pszForm =
+        "it is up to 64 ASCII letters, digits and _, a letter first, with a lower-case letter";
     if (strName.empty() || strName.size() > 64)
-        return false;
+        return pszForm;
+    bool fLower = false;
     for (size_t i = 0; i < strName.size(); ++i)
     {
         const char ch = strName[i];
         const bool fLetter = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
         if (!fLetter && (i == 0 || !((ch >= '0' && ch <= '9') || ch == '_')))
-            return false;
+            return pszForm;
+        fLower = fLower || (ch >= 'a' && ch <= 'z');
     }
-    return true;
+    if (IsOneOf(strName, {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
+                          "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
+                          "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"},
+                true))
+        return "Windows keeps it for a device (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in "
+               "any letter case), so no file can have it";
+    if (IsOneOf(strName,
+                {"all", "help", "install", "clean", "test", "package", "package_source",
+                 "preinstall", "edit_cache", "rebuild_cache", "list_install_components"},
+                false))
+        return "CMake keeps it for a target of its own (all, help, install, clean, test, package "
+               "and the like)";
+    if (IsOneOf(strName, {"TaskBase", "TaskClass", "TaskConfig"}, false))
+        return "its class C<name> would be one of the SDK's own (CTaskBase, CTaskClass, "
+               "CTaskConfig)";
+    if (!fLower)
+        return "its class C<name> would be in capitals only, the form of the system's macros "
+               "(CALLBACK for ALLBACK): give it a lower-case letter";
+    return nullptr;
 }
 
 std::string Utf8(const std::wstring& strText)
@@ -183,12 +217,12 @@ void PrintNextSteps(const std::string& strName, const std::string& strFolder,
 
 int RunNewTask(const std::string& strName, const std::wstring& strFolderArgument)
 {
-    if (!IsTaskName(strName))
+    if (const char* const pszWhy = WhyNotATaskName(strName))
     {
         Print(stderr,
               "ostrelin-config: \"%s\" cannot name a task: it names the DLL, the class and the"
-              " element, so it is up to 64 ASCII letters, digits and _, a letter first\n",
-              strName.c_str());
+              " element, and %s\n",
+              strName.c_str(), pszWhy);
         return ExitRejected;
     }
     const std::string strClsid = NewClsid();

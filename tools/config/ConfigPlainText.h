@@ -1,0 +1,17 @@
+// What scramble, unscramble and show share: the name a file is read under,
+// and a file's plain text.
+#pragma once
+
+#include "ConfigCommand.h"
+
+#include <string>
+
+// The name a file is read under, in the ANSI code page as the launcher
+// compares it: --name's, or the file's own, or the launcher's for standard
+// input and output.
+std::string ReadAsName(const CCommandArguments& args, const std::string& strPath);
+
+// Reads a file and undoes its scrambled form, for whatever name; strName
+// tells which name it had, empty for a plain file. False after a message.
+bool ReadPlain(const CCommandArguments& args, const std::string& strPath, std::string& strXML,
+               std::string& strName);
