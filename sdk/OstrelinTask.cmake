@@ -11,9 +11,16 @@
 #       name, and CLSID_Task) and MyTask.Config.xml, a configuration that lists
 #       the task, beside the DLL's build files.
 #
+#   ostrelin_add_task_manifest(MyTasks TASKS MyTask [OtherTask...] [DESTINATION bin] [COMPONENT c])
+#       writes Tasks.manifest into the build folder MyTasks/: the
+#       installation's task manifest, one file element per task DLL with the
+#       comClass of the CLSID its ostrelin_add_task was given. DESTINATION
+#       installs it there, beside the tasks and the configuration: the launcher
+#       then creates those classes from those files, with nothing registered.
+#
 # Records name the task's sources relative to the task's folder, not by the
-# author's absolute path. Register the DLL with regsvr32 (ostrelin_register_task
-# in cmake/ is this project's fixture for its own tests).
+# author's absolute path. Without a manifest, register the DLL with regsvr32
+# (ostrelin_register_task in cmake/ is this project's fixture for its own tests).
 
 function(ostrelin_add_task target)
     cmake_parse_arguments(ARG "UNLOADABLE" "CLSID" "SOURCES;LIBRARIES" ${ARGN})
@@ -66,6 +73,7 @@ function(ostrelin_write_task_class target clsid)
         list(APPEND data4 "0x${byte}")
     endforeach()
     list(JOIN data4 ", " data4)
+    set_property(TARGET ${target} PROPERTY OSTRELIN_TASK_CLSID "${clsid}")
     set(folder ${CMAKE_CURRENT_BINARY_DIR}/${target}.task)
     # file(CONFIGURE) writes only what changed, so an unchanged CLSID rebuilds nothing.
     file(CONFIGURE OUTPUT ${folder}/TaskClsid.h @ONLY CONTENT
@@ -88,4 +96,40 @@ const CLSID CLSID_Task = {0x${data1}, 0x${data2}, 0x${data3}, {${data4}}};
 </Config>
 ")
     target_include_directories(${target} PRIVATE ${folder})
+endfunction()
+
+# Tasks.manifest of the tasks named, from the CLSIDs their ostrelin_add_task holds.
+function(ostrelin_add_task_manifest name)
+    cmake_parse_arguments(ARG "" "DESTINATION;COMPONENT" "TASKS" ${ARGN})
+    if(NOT ARG_TASKS)
+        message(FATAL_ERROR "ostrelin_add_task_manifest(${name}): no TASKS named")
+    endif()
+    set(files "")
+    foreach(task IN LISTS ARG_TASKS)
+        if(NOT TARGET ${task})
+            message(FATAL_ERROR "ostrelin_add_task_manifest(${name}): ${task} is no target; "
+                "call it after the tasks' ostrelin_add_task")
+        endif()
+        get_target_property(clsid ${task} OSTRELIN_TASK_CLSID)
+        if(NOT clsid)
+            message(FATAL_ERROR "ostrelin_add_task_manifest(${name}): ${task} has no CLSID; "
+                "give it one in ostrelin_add_task(${task} CLSID {...} ...)")
+        endif()
+        string(APPEND files "  <file name=\"$<TARGET_FILE_NAME:${task}>\">"
+            "<comClass clsid=\"${clsid}\" threadingModel=\"Apartment\"/></file>\n")
+    endforeach()
+    set(manifest ${CMAKE_CURRENT_BINARY_DIR}/${name}/Tasks.manifest)
+    # Apartment, as the SDK's self-registration writes ThreadingModel.
+    file(GENERATE OUTPUT ${manifest} CONTENT
+"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>
+<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">
+  <assemblyIdentity type=\"win32\" name=\"Ostrelin.Tasks\" version=\"1.0.0.0\"/>
+${files}</assembly>
+")
+    if(ARG_DESTINATION)
+        if(ARG_COMPONENT)
+            set(component COMPONENT ${ARG_COMPONENT})
+        endif()
+        install(FILES ${manifest} DESTINATION ${ARG_DESTINATION} ${component})
+    endif()
 endfunction()

@@ -17,7 +17,7 @@
 // InstructionReload; otherwise InstructionContinue. Relative paths start at
 // the folder of Config.xml. A staged file that cannot be moved fails Run with
 // the HRESULT of the Win32 error.
-#include "ApplyStagedConfigClsid.h"
+#include "TaskClsid.h" // CLSID_Task, made from CMakeLists.txt
 #include "OstrelinTask.h"
 #include "TaskConfig.h"
 #include "TaskPaths.h"
@@ -112,4 +112,4 @@ class CApplyStagedConfigTask : public CTaskBase
     }
 };
 
-OSTRELIN_TASK_CLASS(CApplyStagedConfigTask, CLSID_ApplyStagedConfigTask);
+OSTRELIN_TASK_CLASS(CApplyStagedConfigTask, CLSID_Task);

@@ -12,7 +12,7 @@
 // traced, a message box "Casino" names them all, and once the user has closed
 // it Run returns InstructionStop. Relative paths start at the folder of
 // Config.xml.
-#include "CheckFilesClsid.h"
+#include "TaskClsid.h" // CLSID_Task, made from CMakeLists.txt
 #include "OstrelinTask.h"
 #include "TaskConfig.h"
 #include "TaskPaths.h"
@@ -81,4 +81,4 @@ class CCheckFilesTask : public CTaskBase
     }
 };
 
-OSTRELIN_TASK_CLASS(CCheckFilesTask, CLSID_CheckFilesTask);
+OSTRELIN_TASK_CLASS(CCheckFilesTask, CLSID_Task);

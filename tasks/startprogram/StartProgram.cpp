@@ -14,7 +14,7 @@
 // Relative paths start at the folder of Config.xml. A program that cannot be
 // started fails Run with the HRESULT of the Win32 error.
 #include "OstrelinTask.h"
-#include "StartProgramClsid.h"
+#include "TaskClsid.h" // CLSID_Task, made from CMakeLists.txt
 #include "TaskConfig.h"
 #include "TaskPaths.h"
 
@@ -90,4 +90,4 @@ class CStartProgramTask : public CTaskBase
     }
 };
 
-OSTRELIN_TASK_CLASS(CStartProgramTask, CLSID_StartProgramTask);
+OSTRELIN_TASK_CLASS(CStartProgramTask, CLSID_Task);

@@ -1,16 +1,13 @@
 // The sample tasks, created by CLSID as the launcher creates them, each row in
 // a scratch folder of its own under bin: this test program stands where a
 // launcher stands, so the tasks' relative paths start at bin.
-#include "ApplyStagedConfigClsid.h"
-#include "CheckFilesClsid.h"
-#include "StartProgramClsid.h"
-
 #include "BinFolder.h"
 #include "ComApartment.h"
 #include "CoreHandle.h"
 #include "CoreXML.h"
 #include "ITask.h"
 #include "MessageBoxFinder.h"
+#include "SampleTaskClsids.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -101,8 +98,11 @@ TEST(Tasks, SampleTasks)
     // pipe open; the runtime keeps its own for the test's output.
     for (DWORD nStd : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
         ::SetStdHandle(nStd, nullptr);
-    const CLSID *pStart = &CLSID_StartProgramTask, *pApply = &CLSID_ApplyStagedConfigTask,
-                *pCheck = &CLSID_CheckFilesTask;
+    CLSID clsidStart{}, clsidApply{}, clsidCheck{};
+    ASSERT_EQ(S_OK, ::CLSIDFromString(CLSID_TEXT_StartProgram, &clsidStart));
+    ASSERT_EQ(S_OK, ::CLSIDFromString(CLSID_TEXT_ApplyStagedConfig, &clsidApply));
+    ASSERT_EQ(S_OK, ::CLSIDFromString(CLSID_TEXT_CheckFiles, &clsidCheck));
+    const CLSID *pStart = &clsidStart, *pApply = &clsidApply, *pCheck = &clsidCheck;
     const std::string bin = GetBinFolder();
     const std::string event = "OstrelinTaskChild" + std::to_string(::GetCurrentProcessId());
     const CUniqueHandle hRelease(::CreateEventA(nullptr, TRUE, FALSE, event.c_str()));

@@ -204,14 +204,14 @@ void PrintNextSteps(const std::string& strName, const std::string& strFolder,
           "  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=\"%s\""
           " -DCMAKE_TOOLCHAIN_FILE=\"%s\\lib\\cmake\\OstrelinTaskSdk\\%s\"\n"
           "  cmake --build build\n"
-          "register it (as an administrator; regsvr32 /u removes it):\n"
-          "  regsvr32 build\\%s.dll\n"
+          "install it into the installation, with bin\\Tasks.manifest (nothing to register):\n"
+          "  cmake --install build --prefix <installation>\n"
           "list it in the launcher's Config.xml (build\\%s.Config.xml lists just it):\n"
           "  <%s CLSID=\"%s\"/>\n"
           "and run the launcher through the trace:\n"
           "  ostrelin-trace <installation>\\bin\\Ostrelin.exe\n",
           strName.c_str(), strFolder.c_str(), strClsid.c_str(), strSdk.c_str(), strSdk.c_str(),
-          pszToolchain, strName.c_str(), strName.c_str(), strName.c_str(), strClsid.c_str());
+          pszToolchain, strName.c_str(), strName.c_str(), strClsid.c_str());
 }
 } // namespace
 
