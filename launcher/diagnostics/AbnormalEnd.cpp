@@ -34,6 +34,7 @@ const char* FormatContext(char* pszBuffer, size_t cchBuffer)
 // can be trusted to run, not even its DLLs' detach code.
 [[noreturn]] void EndAbnormally(const char* pszRecord)
 {
+    UseExplainReserve();
     TraceText(pszRecord);
     ::TerminateProcess(::GetCurrentProcess(), g_uExitCode);
     ::ExitProcess(g_uExitCode); // not reached

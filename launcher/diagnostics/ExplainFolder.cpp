@@ -1,5 +1,6 @@
 #include "ExplainFolder.h"
 
+#include "ExplainKeeping.h"
 #include "CoreError.h"
 #include "CoreFile.h"
 #include "CoreHandle.h"
@@ -8,14 +9,16 @@
 
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace
 {
 // What OutputDebugStringA raises (DBG_PRINTEXCEPTION_C); a task's records
 // reach the file only this way.
 const DWORD dwDebugOutputException = 0x40010006;
-// Kept free for the record that says the file is full.
-const LONGLONG cbLastRecord = 256;
+// Kept free for a start's last records: the one that says the file is full,
+// then its end, a crash or an abort, however full the file is.
+const LONGLONG cbLastRecords = 16 * 1024;
 // The longest wait for the file: a crash report must not stall on a thread
 // that stopped while it held it.
 const ULONGLONG nLockTimeoutMs = 2000;
@@ -24,8 +27,10 @@ const size_t cbPage = 4096; // the smallest page of every processor the launcher
 HANDLE g_hFile = INVALID_HANDLE_VALUE; // closed by the process's end, after the last record
 CWideText g_strDumpPath;
 LONGLONG g_cbWritten = 0;
+DWORD g_dwWriteError = ERROR_SUCCESS; // the first write that failed
 bool g_fFull = false;
-CRITICAL_SECTION g_csFile; // tasks may write from threads of their own
+bool g_fLastRecords = false; // the room kept for them is theirs
+CRITICAL_SECTION g_csFile;   // tasks may write from threads of their own
 // The record the exception handler copied last: TraceText then hands the same
 // record over, and it must not be written twice.
 const char* g_pszCopied = nullptr;
@@ -48,6 +53,8 @@ void WriteBytes(const char* pch, size_t cb)
     DWORD cbWritten = 0;
     if (cb > 0 && ::WriteFile(g_hFile, pch, static_cast<DWORD>(cb), &cbWritten, nullptr))
         g_cbWritten += cbWritten;
+    else if (cb > 0 && g_dwWriteError == ERROR_SUCCESS)
+        g_dwWriteError = ::GetLastError();
 }
 
 // A record's start, its wall-clock time: "2026-12-07 04:51:23.456 ". False
@@ -55,7 +62,8 @@ void WriteBytes(const char* pch, size_t cb)
 // then says so.
 bool BeginRecord(size_t cbText)
 {
-    if (g_fFull)
+    const LONGLONG cbRoom = cbExplainFileLimit - (g_fLastRecords ? 0 : cbLastRecords);
+    if (g_fFull && !(g_fLastRecords && g_cbWritten + static_cast<LONGLONG>(cbText) + 32 <= cbRoom))
         return false;
     SYSTEMTIME now;
     ::GetLocalTime(&now);
@@ -64,11 +72,11 @@ bool BeginRecord(size_t cbText)
         szTime, sizeof(szTime), "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth,
         now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
     WriteBytes(szTime, cbTime);
-    if (g_cbWritten + static_cast<LONGLONG>(cbText) + 1 <= cbExplainFileLimit - cbLastRecord)
+    if (g_fFull || g_cbWritten + static_cast<LONGLONG>(cbText) + 1 <= cbRoom)
         return true;
     g_fFull = true;
     const char szFull[] = "Ostrelin: explain file full (10 MB): later records go to the "
-                          "debugger output only\n";
+                          "debugger output only, but for the start's last\n";
     WriteBytes(szFull, sizeof(szFull) - 1);
     return false;
 }
@@ -170,28 +178,19 @@ CWideText InFolder(const CWideText& strFolder, const wchar_t* pszName)
     return strFolder + (strFolder.back() == L'\\' ? L"" : L"\\") + pszName;
 }
 
-// A file of the folder's own name form, "Ostrelin-20261207-045123-1234.txt"
-// or ".dmp": its start as a key that sorts by time, then by process id.
-struct CStartKey
-{
-    char sz[25]; // "20261207045123" and the process id in ten digits
-
-    bool operator<(const CStartKey& other) const { return std::strcmp(sz, other.sz) < 0; }
-};
-
-bool ReadStartKey(const wchar_t* pszName, CStartKey& key)
+// A file of the folder's own name form: "Ostrelin-20261207-045123-1234.txt"
+// or ".dmp".
+bool IsStartFileName(const wchar_t* pszName)
 {
     if (std::wcsncmp(pszName, L"Ostrelin-", 9) != 0)
         return false;
     const wchar_t* psz = pszName + 9;
-    size_t iKey = 0;
     for (const int cDigits : {8, 6})
     {
         for (int i = 0; i < cDigits; ++i, ++psz)
         {
             if (*psz < L'0' || *psz > L'9')
                 return false;
-            key.sz[iKey++] = static_cast<char>(*psz);
         }
         if (*psz++ != L'-')
             return false;
@@ -199,18 +198,63 @@ bool ReadStartKey(const wchar_t* pszName, CStartKey& key)
     size_t cchId = 0;
     while (psz[cchId] >= L'0' && psz[cchId] <= L'9')
         ++cchId;
-    if (cchId == 0 || cchId > 10 ||
-        (std::wcscmp(psz + cchId, L".txt") != 0 && std::wcscmp(psz + cchId, L".dmp") != 0))
-        return false;
-    for (size_t i = 0; i < 10; ++i)
-        key.sz[iKey + i] = i < 10 - cchId ? '0' : static_cast<char>(psz[i - (10 - cchId)]);
-    key.sz[iKey + 10] = '\0';
-    return true;
+    return cchId > 0 && cchId <= 10 &&
+           (std::wcscmp(psz + cchId, L".txt") == 0 || std::wcscmp(psz + cchId, L".dmp") == 0);
 }
 
-// Calls f(name, key) for each file of the folder's own name form.
-template <class F> void ForEachStartFile(const CWideText& strFolder, F&& f)
+ULONGLONG Join(DWORD dwHigh, DWORD dwLow)
 {
+    return (static_cast<ULONGLONG>(dwHigh) << 32) | dwLow;
+}
+
+// The path the system gives for what a handle opened, without its \\?\ form.
+CWideText FinalPathOf(HANDLE h)
+{
+    wchar_t szPath[MAX_PATH * 4];
+    const DWORD cch = ::GetFinalPathNameByHandleW(h, szPath, ARRAYSIZE(szPath),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (cch == 0 || cch >= ARRAYSIZE(szPath))
+        return CWideText();
+    CWideText strPath(szPath, cch);
+    if (strPath.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\" + strPath.substr(7);
+    return strPath.compare(0, 4, L"\\\\?\\") == 0 ? strPath.substr(4) : strPath;
+}
+
+// Deletes one file of the folder through a handle, and only a regular file
+// that is the folder's own entry: never what a link or a junction of that
+// name leads to (under Wine a Unix link is no reparse point, and opening it
+// opens its target, which the final path then names), nor a file another
+// start still writes (it shares no delete access).
+void DeleteStartFile(const CWideText& strFinalFolder, const CWideText& strFolder,
+                     const wchar_t* pszName)
+{
+    const CUniqueFileHandle hFile(::CreateFileW(
+        LongPathForm(InFolder(strFolder, pszName)).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!hFile.IsValid() || !::GetFileInformationByHandle(hFile.Get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        _wcsicmp(FinalPathOf(hFile.Get()).c_str(), InFolder(strFinalFolder, pszName).c_str()) != 0)
+        return;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    ::SetFileInformationByHandle(hFile.Get(), FileDispositionInfo, &disposition,
+                                 sizeof(disposition));
+}
+
+// Deletes the files of all but the newest starts (ExplainKeeping.h); this
+// start's own stays, and nothing that is not of the folder's name form.
+void KeepNewestStarts(const CWideText& strFolder, const CWideText& strOwnStem)
+{
+    const CUniqueFileHandle hFolder(
+        ::CreateFileW(LongPathForm(strFolder).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const CWideText strFinalFolder = hFolder.IsValid() ? FinalPathOf(hFolder.Get()) : CWideText();
+    if (strFinalFolder.empty())
+        return;
+    std::vector<CExplainFileEntry> files;
     WIN32_FIND_DATAW data;
     const CUniqueFindHandle hFind(
         ::FindFirstFileExW(LongPathForm(InFolder(strFolder, L"Ostrelin-*")).c_str(),
@@ -219,42 +263,17 @@ template <class F> void ForEachStartFile(const CWideText& strFolder, F&& f)
         return;
     do
     {
-        CStartKey key;
         if (!(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-            ReadStartKey(data.cFileName, key))
-            f(data.cFileName, key);
+            IsStartFileName(data.cFileName))
+            files.push_back(
+                {data.cFileName,
+                 Join(data.ftCreationTime.dwHighDateTime, data.ftCreationTime.dwLowDateTime),
+                 Join(data.nFileSizeHigh, data.nFileSizeLow)});
     } while (::FindNextFileW(hFind.Get(), &data));
-}
-
-// Deletes the files of all but the newest starts; nothing else.
-void KeepNewestStarts(const CWideText& strFolder)
-{
-    CStartKey newest[cExplainStartsKept]; // newest first
-    int cNewest = 0;
-    ForEachStartFile(strFolder,
-                     [&](const wchar_t*, const CStartKey& key)
-                     {
-                         int i = cNewest;
-                         while (i > 0 && newest[i - 1] < key)
-                             --i;
-                         if (i == cExplainStartsKept ||
-                             (i > 0 && !(key < newest[i - 1]))) // older, or known
-                             return;
-                         if (cNewest < cExplainStartsKept)
-                             ++cNewest;
-                         for (int j = cNewest - 1; j > i; --j)
-                             newest[j] = newest[j - 1];
-                         newest[i] = key;
-                     });
-    if (cNewest < cExplainStartsKept)
-        return;
-    const CStartKey& oldestKept = newest[cExplainStartsKept - 1];
-    ForEachStartFile(strFolder,
-                     [&](const wchar_t* pszName, const CStartKey& key)
-                     {
-                         if (key < oldestKept)
-                             ::DeleteFileW(LongPathForm(InFolder(strFolder, pszName)).c_str());
-                     });
+    const size_t iName = strOwnStem.find_last_of(L'\\') + 1;
+    for (const size_t iFile :
+         ChooseExplainFilesToDelete(files, CWideText(strOwnStem.c_str() + iName)))
+        DeleteStartFile(strFinalFolder, strFolder, files[iFile].strName.c_str());
 }
 
 // "1.0.0.0" from the launcher's own VERSIONINFO, read from its image: no
@@ -329,9 +348,9 @@ const char* CreateStartFile(const CWideText& strFolder, CWideText& strStem)
         now.wDay, now.wHour, now.wMinute, now.wSecond, ::GetCurrentProcessId());
     strStem = InFolder(strFolder, WideFromText(szName, static_cast<int>(cchName)).c_str());
     // New or nothing: an existing file is never opened for writing.
-    g_hFile = ::CreateFileW(LongPathForm(strStem + L".txt").c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    // No delete shared: another start's pruning must leave it while it runs.
+    g_hFile = ::CreateFileW(LongPathForm(strStem + L".txt").c_str(), GENERIC_WRITE | DELETE,
+                            FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     return g_hFile == INVALID_HANDLE_VALUE ? "no new file can be created in it" : nullptr;
 }
 } // namespace
@@ -356,7 +375,23 @@ bool StartExplainFolder(const wchar_t* pszFolder)
         return false;
     }
     WriteHeader();
-    KeepNewestStarts(strFolder);
+    if (g_dwWriteError != ERROR_SUCCESS)
+    {
+        // A full disk: no empty file left behind, and one record that says so.
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        ::SetFileInformationByHandle(g_hFile, FileDispositionInfo, &disposition,
+                                     sizeof(disposition));
+        ::CloseHandle(g_hFile);
+        g_hFile = INVALID_HANDLE_VALUE;
+        CText strRecord;
+        FormatText(strRecord,
+                   "Ostrelin: explain folder \"%s\" is not used: no file can be written in it "
+                   "(LastError %lu)\n",
+                   AnsiFromWide(strFolder).GetString(), g_dwWriteError);
+        TraceText(strRecord);
+        return false;
+    }
+    KeepNewestStarts(strFolder, strStem);
     g_strDumpPath = LongPathForm(strStem + L".dmp");
     ::InitializeCriticalSection(&g_csFile);
     ::AddVectoredExceptionHandler(0, CopyDebugOutput);
@@ -367,4 +402,9 @@ bool StartExplainFolder(const wchar_t* pszFolder)
 const wchar_t* GetExplainDumpPath()
 {
     return g_strDumpPath.empty() ? nullptr : g_strDumpPath.c_str();
+}
+
+void UseExplainReserve()
+{
+    g_fLastRecords = true;
 }

@@ -6,12 +6,12 @@
 // files of the newest starts and deletes only older files of its own name.
 #pragma once
 
+#include "ExplainKeeping.h"
+
 #include <windows.h>
 
 // One file stops at this size, with a last record saying so.
 const LONGLONG cbExplainFileLimit = 10LL * 1024 * 1024;
-// The starts whose files a start leaves in the folder, its own included.
-const int cExplainStartsKept = 20;
 
 // Makes pszFolder absolute (from the current folder now), creates it with its
 // parents, creates this start's file and sends every record there. False,
@@ -22,3 +22,8 @@ bool StartExplainFolder(const wchar_t* pszFolder);
 // Where this start's minidump goes (its file's name with .dmp) while records
 // go to a file, else nullptr. Made at start-up: the crash path needs no heap.
 const wchar_t* GetExplainDumpPath();
+
+// The records that follow are the start's last (its end, a crash, an abort):
+// they may use the room kept for them in a file that is full otherwise. No
+// heap: the crash path calls it.
+void UseExplainReserve();

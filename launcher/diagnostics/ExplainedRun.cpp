@@ -4,6 +4,7 @@
 #include "CrashContext.h"
 #include "CoreTrace.h"
 #include "Explain.h"
+#include "ExplainFolder.h"
 
 namespace
 {
@@ -115,18 +116,15 @@ void CExplainedRun::OnCreated(const void* pTask, const wchar_t* pszManifest)
         return;
     // The DLL that serves the object: the module its interface table lies in.
     HMODULE hModule = nullptr;
-    wchar_t szModule[MAX_PATH * 4] = L"?";
-    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+    char szModule[MAX_PATH * 2] = "?";
+    if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                             *static_cast<const wchar_t* const*>(pTask), &hModule))
-        ::GetModuleFileNameW(hModule, szModule, ARRAYSIZE(szModule));
-    if (pszManifest != nullptr)
-        Explain("%s: created from %s, as the installation's task manifest %s lists it",
-                m_strChild.GetString(), AnsiFromWide(szModule).GetString(),
-                AnsiFromWide(pszManifest).GetString());
-    else
-        Explain("%s: created from %s, as the registry names it", m_strChild.GetString(),
-                AnsiFromWide(szModule).GetString());
+                             *static_cast<const char* const*>(pTask), &hModule))
+        ::GetModuleFileNameA(hModule, szModule, sizeof(szModule));
+    Explain("%s: created from %s, as %s%s%s", m_strChild.GetString(), szModule,
+            pszManifest != nullptr ? "the installation's task manifest " : "the registry names it",
+            pszManifest != nullptr ? AnsiFromWide(pszManifest).GetString() : "",
+            pszManifest != nullptr ? " lists it" : "");
 }
 
 void CExplainedRun::OnRunStarts()
@@ -148,6 +146,7 @@ void CExplainedRun::OnRan(HRESULT hrRun, TaskInstruction eInstruction)
 
 void CExplainedRun::OnErrorEnd()
 {
+    UseExplainReserve(); // the error's Caught record, then the end
     SetCrashContext(nullptr);
     if (m_nRunStart == 0)
         return;
@@ -158,6 +157,7 @@ void CExplainedRun::OnErrorEnd()
 
 void CExplainedRun::OnEnd(int nExitCode)
 {
+    UseExplainReserve();
     // Skipped children end with a normal end too: this says they never ran.
     if (nExitCode == 0 && m_cSkipped > 0)
         Explain("run ends: %ld of %ld %s ran, %ld skipped: %s", m_cRan, m_cChildren,
