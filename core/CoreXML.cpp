@@ -48,11 +48,10 @@ CXMLNodeList CXMLElement::GetChildNodes() const
 }
 // clang-format on
 
-void CXMLDoc::TraceParseError(const CText& strPath) const
+void CXMLDoc::GetParseError(CText& strReason, long& nLine, long& nColumn) const
 {
-    long nLine = 0;
-    long nColumn = 0;
-    CText strReason("?");
+    nLine = nColumn = 0;
+    strReason = CText();
     CInterfacePtr<IXMLDOMParseError> pifError;
     if (*this && SUCCEEDED(pif()->get_parseError(pifError.AcceptHere())) && pifError)
     {
@@ -68,11 +67,40 @@ void CXMLDoc::TraceParseError(const CText& strPath) const
             strReason = TextFromWide(strWide.Get(), cwch, CP_ACP);
         }
     }
+}
+
+void CXMLDoc::TraceParseError(const CText& strPath) const
+{
+    long nLine = 0;
+    long nColumn = 0;
+    CText strReason;
+    GetParseError(strReason, nLine, nColumn);
+    if (strReason.IsEmpty())
+        strReason = "?";
     CText strProblem;
     FormatText(strProblem, "---->\tCXMLDoc::FromURL() parse error %s(%ld,%ld): %s\n",
                strPath.GetString(), nLine, nColumn, strReason.GetString());
     TraceText(strProblem);
 }
+
+namespace
+{
+// The DOM reads the bytes as a stream, so it detects the encoding itself
+// (Wine's reads a byte array as UTF-8 since 9.20). The stream holds a copy of
+// them. One that cannot be made leaves the value empty: the load fails.
+void AttachStream(CComVariant& varXML, const char* pch, ULONG cb)
+{
+    varXML.AttachUnknown(::SHCreateMemStream(reinterpret_cast<const BYTE*>(pch), cb));
+}
+
+// Content that does not parse leaves the document without a root; the caller
+// meets that as an empty root element.
+void Load(const CXMLDoc& docXML, const CComVariant& varXML)
+{
+    VARIANT_BOOL fLoaded = VARIANT_FALSE;
+    docXML.pif()->load(varXML.Get(), &fLoaded);
+}
+} // namespace
 
 CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
 {
@@ -113,18 +141,20 @@ CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
     if (pfScrambled != nullptr)
         *pfScrambled = iXML > 0;
 
-    // The DOM reads the bytes as a stream, so it detects the encoding itself
-    // (Wine's reads a byte array as UTF-8 since 9.20). A stream that cannot
-    // be made leaves the value empty: the load fails.
     CComVariant varXML;
-    varXML.AttachUnknown(::SHCreateMemStream(reinterpret_cast<const BYTE*>(szBuf + iXML), cbXML));
+    AttachStream(varXML, szBuf + iXML, cbXML);
     bufXML.reset();
+    // The file stays open until the load is done.
+    Load(docXML, varXML);
+    return docXML;
+}
 
-    // Content that does not parse leaves the document without a root; the
-    // caller meets that as an empty root element. The file stays open until
-    // the load is done.
-    VARIANT_BOOL fLoaded = VARIANT_FALSE;
-    docXML.pif()->load(varXML.Get(), &fLoaded);
+CXMLDoc CXMLDoc::FromBytes(const char* pch, ULONG cb)
+{
+    CXMLDoc docXML;
+    CComVariant varXML;
+    AttachStream(varXML, pch, cb);
+    Load(docXML, varXML);
     return docXML;
 }
 

@@ -40,6 +40,7 @@ int LauncherMain(const char* /*pszCmdLine*/, int /*nShowCmd*/)
     const CWideText strRootValue = GetResourceRootValue();
     const CWideText strConfigPath = ResolveConfigPath(strRootValue);
     CExplainedRun explained;
+    explained.OnLaunchContext(strConfigPath, strRootValue);
     const LauncherResult eResult =
         GuardAndRun(strInstanceKey, !strRootValue.empty(), strConfigPath, explained);
     explained.OnEnd(eResult);

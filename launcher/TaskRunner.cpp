@@ -110,6 +110,7 @@ void RunTasks(const CWideText& strConfigPath, HANDLE* phRegisterMutex, CExplaine
         if (!Node)
         {
             Doc.TraceParseError(strShownPath);
+            explained.OnUnparsed(Doc);
             ::SetLastError(ERROR_XML_PARSE_ERROR);
         }
         CHECK_WIN32(Node);

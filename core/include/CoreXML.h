@@ -78,10 +78,15 @@ public:
     // code page's default character where the wide path has letters it lacks.
     // *pfScrambled, when given, tells which form the file had.
     static CXMLDoc FromURL(const CWideText& strPath, bool* pfScrambled = nullptr);
+    // Plain XML bytes, loaded as FromURL loads a file's.
+    static CXMLDoc FromBytes(const char* pch, ULONG cb);
 
     // One record naming the file, the parser's line and column, and its
     // reason, for a document that did not parse.
     void TraceParseError(const CText& strPath) const;
+    // The parser's reason (trimmed; empty when it gave none), line and column
+    // (0 when it gave none) for a document that did not parse.
+    void GetParseError(CText& strReason, long& nLine, long& nColumn) const;
 
     // Empty when the document has no root.
     CXMLElement GetDocumentElement() const;

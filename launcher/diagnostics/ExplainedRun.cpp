@@ -26,6 +26,37 @@ const char* Children(long c)
 }
 } // namespace
 
+void CExplainedRun::OnLaunchContext(const CWideText& strConfigPath, const CWideText& strRootValue)
+{
+    if (!IsExplaining())
+        return;
+    m_strConfigPath = strConfigPath;
+    if (strRootValue.empty())
+        m_strPathSource = "the one beside the launcher (no %ResourceRoot% on the command line)";
+    else
+        FormatText(m_strPathSource, "made of %%ResourceRoot%%=\"%s\" on the command line",
+                   AnsiFromWide(strRootValue).GetString());
+}
+
+void CExplainedRun::OnUnparsed(const CXMLDoc& Doc)
+{
+    if (!IsExplaining())
+        return;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ::GetFileAttributesExW(m_strConfigPath.c_str(), GetFileExInfoStandard, &data);
+    CText strReason, strWhere;
+    long nLine = 0, nColumn = 0;
+    Doc.GetParseError(strReason, nLine, nColumn);
+    if (nLine > 0)
+        FormatText(strWhere, " at line %ld, column %ld", nLine, nColumn);
+    Explain("configuration %s (%llu bytes) does not parse: %s%s%s%s",
+            AnsiFromWide(m_strConfigPath).GetString(),
+            (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+            strReason.IsEmpty() ? "the parser gives no reason" : "\"", strReason.GetString(),
+            strReason.IsEmpty() ? "" : "\"",
+            nLine > 0 ? strWhere.GetString() : ", and no line or column");
+}
+
 void CExplainedRun::OnGuardMutexFailed(const char* pszName, DWORD dwError)
 {
     Explain("guard: \"%s\" could not be created (LastError %lu)", pszName, dwError);
@@ -64,6 +95,7 @@ void CExplainedRun::OnPass(int nPass, const CText& strShownPath, bool fScrambled
 {
     if (!IsExplaining())
         return;
+    m_fPassBegun = true;
     Explain("pass %d: %s, %s, %ld %s", nPass, strShownPath.GetString(),
             fScrambled ? "scrambled" : "plain", cChildren, Children(cChildren));
     if (nPass == cPassesNoted + 1)
@@ -148,6 +180,11 @@ void CExplainedRun::OnErrorEnd()
 {
     UseExplainReserve(); // the error's Caught record, then the end
     SetCrashContext(nullptr);
+    // A run that ended before its first pass: the configuration could not be
+    // read or used. Where its path came from is what support checks first.
+    if (IsExplaining() && !m_fPassBegun)
+        Explain("the configuration %s was not run; its path is %s",
+                AnsiFromWide(m_strConfigPath).GetString(), m_strPathSource.GetString());
     if (m_nRunStart == 0)
         return;
     Explain("%s: Run failed after %s ms: the run ends", m_strChild.GetString(),

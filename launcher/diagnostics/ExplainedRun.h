@@ -17,6 +17,10 @@ public:
     // abnormal ends: only the launcher itself has them.
     static void StartProcess(UINT uAbnormalExitCode);
 
+    // The launch context: the configuration's path and the %ResourceRoot%
+    // value it was made of (empty: none on the command line).
+    void OnLaunchContext(const CWideText& strConfigPath, const CWideText& strRootValue);
+
     // The guard. pszName could not be created, with the last error then;
     // dwProbe: the update probe's wait result on the exclusive mutex pszName.
     void OnGuardMutexFailed(const char* pszName, DWORD dwError);
@@ -30,6 +34,8 @@ public:
     // installation's task manifest when it lists the class, else nullptr (the
     // registry's); pTask: the task object.
     void OnPass(int nPass, const CText& strShownPath, bool fScrambled, long cChildren);
+    // The configuration loaded, but did not parse.
+    void OnUnparsed(const CXMLDoc& Doc);
     void OnChild(const CXMLNodeList& taskList, long iChild, long cChildren, const CText& strClsid);
     void OnSkipped(const char* pszWhy, HRESULT hr, const CLSID* pclsid, const wchar_t* pszManifest);
     void OnCreated(const void* pTask, const wchar_t* pszManifest);
@@ -43,6 +49,9 @@ public:
     void OnEnd(int nExitCode);
 
 private:
+    CWideText m_strConfigPath;
+    CText m_strPathSource; // where the configuration's path came from
+    bool m_fPassBegun = false;
     // The child under way: "child <i> of <n> <<element>> CLSID="..."".
     CText m_strChild;
     CText m_strElement;

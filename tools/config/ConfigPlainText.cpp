@@ -4,6 +4,11 @@
 #include "ConfigForm.h"
 #include "ConfigScramble.h"
 
+#ifdef OSTRELIN_CONFIG_CHECK
+#include "ComApartment.h"
+#include "CoreXML.h"
+#endif
+
 std::string ReadAsName(const CCommandArguments& args, const std::string& strPath)
 {
     if (args.fNameGiven)
@@ -22,4 +27,34 @@ bool ReadPlain(const CCommandArguments& args, const std::string& strPath, std::s
         UnscrambleConfigInPlace(&strXML[0], strXML.size(), strName.data(), strName.size());
     strXML.erase(0, iXML);
     return true;
+}
+
+std::string WhyNotParsed(const std::string& strXML)
+{
+#ifdef OSTRELIN_CONFIG_CHECK
+    const CComApartment apartment;
+    try
+    {
+        const CXMLDoc Doc = CXMLDoc::FromBytes(strXML.data(), static_cast<ULONG>(strXML.size()));
+        if (Doc.GetDocumentElement())
+            return std::string();
+        CText strReason;
+        long nLine = 0, nColumn = 0;
+        Doc.GetParseError(strReason, nLine, nColumn);
+        std::string strWhy = strReason.IsEmpty()
+                                 ? "the parser gives no reason"
+                                 : "\"" + Utf8FromAnsi(strReason.GetString()) + "\"";
+        strWhy += nLine > 0
+                      ? " at line " + std::to_string(nLine) + ", column " + std::to_string(nColumn)
+                      : ", and no line or column";
+        return strWhy;
+    }
+    catch (const CCoreError&)
+    {
+        return "the parser cannot be started";
+    }
+#else
+    (void)strXML;
+    return std::string();
+#endif
 }

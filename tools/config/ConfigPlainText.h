@@ -15,3 +15,8 @@ std::string ReadAsName(const CCommandArguments& args, const std::string& strPath
 // tells which name it had, empty for a plain file. False after a message.
 bool ReadPlain(const CCommandArguments& args, const std::string& strPath, std::string& strXML,
                std::string& strName);
+
+// Why the launcher's parser takes no document from plain XML, in words
+// (the parser's reason, line and column where it gives them), or empty when it
+// does. Always empty where the tool has no parser (the native build).
+std::string WhyNotParsed(const std::string& strXML);

@@ -12,5 +12,13 @@ int RunShowCommand(const CCommandArguments& args)
         return ExitFailure;
     Print(stderr, "%s\n",
           Utf8FromAnsi(DescribeForm(strName, ReadAsName(args, args.operands[0]))).c_str());
-    return WriteWholeFile("-", strXML) ? ExitSuccess : ExitFailure;
+    if (!WriteWholeFile("-", strXML))
+        return ExitFailure;
+    // The launcher would end its run in an error on such a file.
+    const std::string strWhy = WhyNotParsed(strXML);
+    if (strWhy.empty())
+        return ExitSuccess;
+    Print(stderr, "ostrelin-config: %s does not parse: %s\n", args.operands[0].c_str(),
+          strWhy.c_str());
+    return ExitFailure;
 }

@@ -17,8 +17,13 @@ int RunUnscrambleCommand(const CCommandArguments& args)
               Utf8FromAnsi(DescribeForm(strName, ReadAsName(args, args.operands[0]))).c_str());
         return ExitRejected;
     }
+    // Written even when it does not parse: support needs to look at the bytes.
     if (!WriteWholeFile(args.operands[1], strXML))
         return ExitFailure;
     Print(stderr, "unscrambled; it was scrambled for \"%s\"\n", Utf8FromAnsi(strName).c_str());
-    return ExitSuccess;
+    const std::string strWhy = WhyNotParsed(strXML);
+    if (strWhy.empty())
+        return ExitSuccess;
+    Print(stderr, "ostrelin-config: the unscrambled bytes do not parse: %s\n", strWhy.c_str());
+    return ExitFailure;
 }

@@ -1,0 +1,62 @@
+// Causes said in words: a configuration that does not parse or cannot be
+// read, in the explained run and in ostrelin-config.
+#include "ConfigScramble.h"
+#include "E2EPaths.h"
+#include "Installation.h"
+#include "ToolRun.h"
+
+#include <gtest/gtest.h>
+
+TEST(ExplainedCauses, AConfigurationThatDoesNotParseOrCannotBeRead)
+{
+    CInstallation inst("causes");
+    const std::string cut = "<Config><Run><Task CLSID=\"{98E1", config = inst.ConfigPath();
+    const std::string shown = inst.BinFolder() + "/../\\bin\\Config.xml";
+    const struct
+    {
+        const char* pszCase;
+        std::string bytes;     // of Config.xml; "-": none
+        std::string arguments; // the launcher's
+        std::vector<std::string> records;
+    } rows[] = {
+        {"cut in the middle of an element",
+         cut,
+         "",
+         {"Ostrelin: configuration " + shown + " (31 bytes) does not parse: ",
+          "Ostrelin: the configuration " + shown +
+              " was not run; its path is the one beside the launcher (no %ResourceRoot% on "
+              "the command line)"}},
+        {"the root names a folder that does not exist",
+         "-",
+         "%ResourceRoot%=\"" + inst.Root() + "\\missing\"",
+         {"Ostrelin: the configuration " + inst.Root() + "\\missing\\bin\\Config.xml" +
+          " was not run; its path is made of %ResourceRoot%=\"" + inst.Root() +
+          "\\missing\" on the command line"}},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.pszCase);
+        row.bytes == "-" ? inst.RemoveConfig() : inst.WriteConfig(row.bytes);
+        CRunOptions options;
+        options.environment = {"OSTRELIN_EXPLAIN=1"};
+        const CSessionResult result = inst.Run(row.arguments, options);
+        EXPECT_EQ(4u, result.exitCode);
+        std::string records;
+        for (const std::string& record : result.records)
+            records += record;
+        EXPECT_TRUE(ShowsInOrder(records, row.records));
+    }
+
+    // show says so and ends with 1; unscramble writes the bytes all the same.
+    inst.WriteConfig(cut);
+    const CToolRun show = RunTool("ostrelin-config.exe", "show \"" + config + "\"");
+    EXPECT_EQ(1u, show.exitCode);
+    EXPECT_TRUE(ShowsInOrder(show.output, {cut, config + " does not parse: "}));
+    inst.WriteConfig(ScrambleConfig(cut, "Config.xml"));
+    const std::string out = inst.Root() + "\\plain.xml";
+    const CToolRun unscramble =
+        RunTool("ostrelin-config.exe", "unscramble \"" + config + "\" \"" + out + "\"");
+    EXPECT_EQ(1u, unscramble.exitCode);
+    EXPECT_TRUE(ShowsInOrder(unscramble.output, {"the unscrambled bytes do not parse: "}));
+    EXPECT_EQ(cut, ReadBytes(WideFrom(out, CP_ACP)));
+}
