@@ -831,6 +831,7 @@ TEST(RealInstallation, UnloadableTaskDllsAreNamedByTheExplainedRunAndCheck)
         std::string why;    // as the explained record says it
     } cases[] = {
         {bin + "Other.dll", bits},
+        // Its first import is an API set, which is no file.
         {built + "OstrelinMissingDllTask.dll",
          "it imports OstrelinMissing.dll, which is not found; looked for in its folder " +
              built.substr(0, built.size() - 1) + ", the system folder "},

@@ -8,6 +8,9 @@
 #ifdef FAULT_IMPORT
 extern "C" __declspec(dllimport) int OstrelinImported();
 #endif
+#ifdef FAULT_IMPORT_API_SET
+extern "C" __declspec(dllimport) int OstrelinApiSet();
+#endif
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, void*)
 {
@@ -35,6 +38,9 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID, void** ppv
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
+#ifdef FAULT_IMPORT_API_SET
+    OstrelinApiSet();
+#endif
 #ifdef FAULT_IMPORT
     return OstrelinImported() != 0 ? S_FALSE : S_OK;
 #endif
