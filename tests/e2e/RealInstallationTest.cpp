@@ -835,6 +835,9 @@ TEST(RealInstallation, UnloadableTaskDllsAreNamedByTheExplainedRunAndCheck)
         {built + "OstrelinMissingDllTask.dll",
          "it imports OstrelinMissing.dll, which is not found; looked for in its folder " +
              built.substr(0, built.size() - 1) + ", the system folder "},
+        {built + "OstrelinChainedTask.dll",
+         "it imports OstrelinMissingDllTask.dll (" + built +
+             "OstrelinMissingDllTask.dll): it imports OstrelinMissing.dll, which is not found"},
         {built + "OstrelinMissingFunctionTask.dll",
          "it imports OstrelinImported from kernel32.dll ("},
         {bin + "Text.dll", "not a DLL: the file has no program headers"},
