@@ -132,11 +132,15 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
     CRunEnd end;
     // Why a file that is there does not load, from its headers.
     char szWhy[1200] = "";
-    const bool fUnloadable =
-        !fMissing && DiagnoseDll(server.strPath.c_str(), tally.view.samView == KEY_WOW64_64KEY,
-                                 "the launcher", CP_UTF8, szWhy, sizeof(szWhy));
+    const auto unloadable = [&]
+    {
+        return !fMissing &&
+               DiagnoseDll(server.strPath.c_str(), tally.view.samView == KEY_WOW64_64KEY,
+                           "the launcher", CP_UTF8, szWhy, sizeof(szWhy));
+    };
     if (!tally.view.fOwn)
     {
+        const bool fUnloadable = unloadable();
         // A DLL of the other bitness does not load here.
         Print(stdout, "registered in-process: %s%s%s%s\n", strServer.c_str(),
               fMissing      ? ", which does not exist: skipped"
@@ -164,6 +168,8 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
         FormatText(end.strWhy, "child %ld was created without an ITask interface", nChild);
         return end;
     }
+    // Only a class that cannot be created may have a file that does not load.
+    const bool fLoadFault = hr != REGDB_E_CLASSNOTREG && hr != E_NOINTERFACE;
     if (fMissing)
         Print(stdout, ", which does not exist: skipped\n");
     else
@@ -171,7 +177,7 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
               hr == REGDB_E_CLASSNOTREG ? "not registered"
               : hr == E_NOINTERFACE     ? "no ITask interface"
                                         : "cannot be created",
-              static_cast<unsigned>(hr), fUnloadable ? ": " : "", szWhy);
+              static_cast<unsigned>(hr), fLoadFault && unloadable() ? ": " : "", szWhy);
     ++tally.cSkipped;
     return end;
 }
