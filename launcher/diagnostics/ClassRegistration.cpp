@@ -1,5 +1,7 @@
 #include "ClassRegistration.h"
 
+#include "DllDiagnosis.h"
+
 #include <shlwapi.h>
 
 #include <cwchar>
@@ -52,12 +54,17 @@ void DescribeClassRegistration(const CLSID& clsid, char* szText, int cchText)
         ::wnsprintfA(szText, cchText, "%s registry view: no InprocServer32 value", pszView);
         return;
     }
-    // Found as the loader would look for a bare name too.
+    // Found as the loader would look for a bare name too; a file that is
+    // there says from its headers why it does not load.
     const bool fExists = ::SearchPathW(nullptr, szServer, nullptr, 0, nullptr, nullptr) > 0;
+    char szWhy[1200] = "no such file";
+    if (fExists &&
+        !DiagnoseDll(szServer, sizeof(void*) == 8, "this launcher", CP_ACP, szWhy, sizeof(szWhy)))
+        ::lstrcpyA(szWhy, "the file exists");
     char szPath[2 * cchLongestServer];
     if (::WideCharToMultiByte(CP_ACP, 0, szServer, -1, szPath, sizeof(szPath), nullptr, nullptr) ==
         0)
         szPath[0] = '\0';
     ::wnsprintfA(szText, cchText, "%s registry view: InprocServer32 \"%s\", %s", pszView, szPath,
-                 fExists ? "the file exists" : "no such file");
+                 szWhy);
 }

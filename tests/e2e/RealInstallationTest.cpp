@@ -783,6 +783,78 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
     TakeLog();
 }
 
+// A task DLL that is there but does not load: the explained record and check
+// say why, from its headers; a REG_SZ server path is taken as it stands.
+TEST(RealInstallation, UnloadableTaskDllsAreNamedByTheExplainedRunAndCheck)
+{
+    CInstallation inst("unloadable");
+    const std::string bin = inst.BinFolder() + "\\", built = GetBinFolder();
+    // The headers of a DLL of the other bitness, all that is read of it.
+    const bool fOther64 = sizeof(void*) == 4;
+    IMAGE_FILE_HEADER file = {};
+    file.Machine = fOther64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    file.SizeOfOptionalHeader =
+        fOther64 ? sizeof(IMAGE_OPTIONAL_HEADER64) : sizeof(IMAGE_OPTIONAL_HEADER32);
+    file.Characteristics = IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_DLL;
+    const WORD magic = fOther64 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC : IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+    std::string other = "MZ" + std::string(0x3A, '\0') + "\x40" + std::string(3, '\0') + "PE" +
+                        std::string(2, '\0') +
+                        std::string(reinterpret_cast<const char*>(&file), sizeof(file)) +
+                        std::string(reinterpret_cast<const char*>(&magic), 2);
+    other.resize(0x400);
+    std::ofstream(bin + "Other.dll", std::ios::binary) << other;
+    std::ofstream(bin + "Text.dll") << "not a program";
+    ASSERT_TRUE(::CreateDirectoryA((bin + "Folder.dll").c_str(), nullptr));
+    const std::string bits = fOther64 ? "a 64-bit DLL; this launcher is 32-bit"
+                                      : "a 32-bit DLL; this launcher is 64-bit";
+    const struct
+    {
+        std::string server; // registered REG_SZ
+        std::string why;    // as the explained record says it
+    } cases[] = {
+        {bin + "Other.dll", bits},
+        // Its first import is an API set, which is no file.
+        {built + "OstrelinMissingDllTask.dll",
+         "it imports OstrelinMissing.dll, which is not found; looked for in its folder " +
+             built.substr(0, built.size() - 1) + ", the system folder "},
+        {built + "OstrelinChainedTask.dll",
+         "it imports OstrelinMissingDllTask.dll (" + built +
+             "OstrelinMissingDllTask.dll): it imports OstrelinMissing.dll, which is not found"},
+        {built + "OstrelinMissingFunctionTask.dll",
+         "it imports OstrelinImported from kernel32.dll ("},
+        {bin + "Text.dll", "not a DLL: the file has no program headers"},
+        {built + "ostrelin-config.exe", "not a DLL: a program"},
+        {bin + "Folder.dll", "a folder, not a DLL"},
+        // COM expands no variable in a REG_SZ value.
+        {"%SystemRoot%\\system32\\ole32.dll", "no such file"},
+    };
+    inst.WriteConfig(Config("<Gone CLSID='" + std::string(szMissingClsid) + "'/>"));
+    CRunOptions options;
+    options.environment = {"OSTRELIN_EXPLAIN=1"};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.server);
+        const std::string key = RegisterInprocServer(szMissingClsid, c.server, REG_SZ);
+        const CSessionResult result = inst.Run("", options);
+        EXPECT_EQ(0u, result.exitCode);
+        std::string records;
+        for (const std::string& record : result.records)
+            records += record;
+        EXPECT_TRUE(ShowsInOrder(
+            records, {"<Gone> CLSID=\"" + std::string(szMissingClsid) + "\": cannot be created (0x",
+                      "registry view: InprocServer32 \"" + c.server + "\", " + c.why}));
+        const CToolRun check = RunTool("ostrelin-config.exe", "check " + bin + "Config.xml");
+        const bool fMissing = c.why == "no such file";
+        const std::string why =
+            std::regex_replace(c.why, std::regex("this launcher"), "the launcher");
+        EXPECT_TRUE(ShowsInOrder(check.output, {"registered in-process: " + c.server +
+                                                    (fMissing ? ", which does not exist: skipped\n"
+                                                              : ": cannot be created (0x"),
+                                                fMissing ? "" : "): " + why}));
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+    }
+}
+
 namespace
 {
 void WriteBytes(const std::string& path, const std::string& bytes)

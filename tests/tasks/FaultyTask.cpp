@@ -1,8 +1,16 @@
 // A task DLL that fails as no task may, for the tests of the tools that must
 // survive it: with FAULT_CRASH its DllGetClassObject crashes, with FAULT_HANG
-// it never returns, with FAULT_EXIT loading it ends the process with 7.
+// it never returns, with FAULT_EXIT loading it ends the process with 7, with
+// FAULT_IMPORT it does not load: its import is nowhere or not exported.
 // Registered by the tests that use it; never installed.
 #include <windows.h>
+
+#ifdef FAULT_IMPORT
+extern "C" __declspec(dllimport) int OstrelinImported();
+#endif
+#ifdef FAULT_IMPORT_API_SET
+extern "C" __declspec(dllimport) int OstrelinApiSet();
+#endif
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, void*)
 {
@@ -30,5 +38,11 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID, void** ppv
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
+#ifdef FAULT_IMPORT_API_SET
+    OstrelinApiSet();
+#endif
+#ifdef FAULT_IMPORT
+    return OstrelinImported() != 0 ? S_FALSE : S_OK;
+#endif
     return S_FALSE;
 }

@@ -84,7 +84,8 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
             "OstrelinTestTask.dll (the file exists)\n  child 5 of 5 <Empty> CLSID \"" +
                 strUncreatable + "\": registered in-process: " + strEmptyDll +
                 ": cannot be created (0x",
-            "): skipped\nresult: the run goes through the list: 1 of 5 task(s) can be created, 4 "
+            "): not a DLL: the file is empty: skipped\nresult: the run goes through the list: 1 of "
+            "5 task(s) can be created, 4 "
             "skipped\n"});
     expect("check --strict " + strConfig, 2, {"4 skipped\n"});
     expect(

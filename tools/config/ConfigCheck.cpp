@@ -9,6 +9,7 @@
 #include "CoreFile.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
+#include "DllDiagnosis.h"
 #include "ITask.h"
 #include "TaskManifest.h"
 #include "WideText.h"
@@ -131,14 +132,25 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
     const std::string strServer = TextFrom(server.strPath, CP_UTF8);
     const bool fMissing = server.state == ServerState::Missing;
     CRunEnd end;
+    // Why a file that is there does not load, from its headers.
+    char szWhy[1200] = "";
+    const auto unloadable = [&]
+    {
+        return !fMissing &&
+               DiagnoseDll(server.strPath.c_str(), tally.view.samView == KEY_WOW64_64KEY,
+                           "the launcher", CP_UTF8, szWhy, sizeof(szWhy));
+    };
     if (!tally.view.fOwn)
     {
+        const bool fUnloadable = unloadable();
         // A DLL of the other bitness does not load here.
-        Print(stdout, "registered in-process: %s%s\n", strServer.c_str(),
-              fMissing ? ", which does not exist: skipped"
-                       : " (the file exists; not created: this tool's bitness is not the "
-                         "launcher's)");
-        ++(fMissing ? tally.cSkipped : tally.cCreatable);
+        Print(stdout, "registered in-process: %s%s%s%s\n", strServer.c_str(),
+              fMissing      ? ", which does not exist: skipped"
+              : fUnloadable ? ", which cannot be loaded: "
+                            : " (the file exists; not created: this tool's bitness is not the "
+                              "launcher's)",
+              szWhy, fUnloadable ? ": skipped" : "");
+        ++(fMissing || fUnloadable ? tally.cSkipped : tally.cCreatable);
         return end;
     }
     const CProbeResult probe = ProbeTaskCreation(clsid, nullptr);
@@ -158,14 +170,16 @@ CRunEnd ReportCreation(const CLSID& clsid, long nChild, const CServerLookup& ser
         FormatText(end.strWhy, "child %ld was created without an ITask interface", nChild);
         return end;
     }
+    // Only a class that cannot be created may have a file that does not load.
+    const bool fLoadFault = hr != REGDB_E_CLASSNOTREG && hr != E_NOINTERFACE;
     if (fMissing)
         Print(stdout, ", which does not exist: skipped\n");
     else
-        Print(stdout, ": %s (0x%08X): skipped\n",
+        Print(stdout, ": %s (0x%08X)%s%s: skipped\n",
               hr == REGDB_E_CLASSNOTREG ? "not registered"
               : hr == E_NOINTERFACE     ? "no ITask interface"
                                         : "cannot be created",
-              static_cast<unsigned>(hr));
+              static_cast<unsigned>(hr), fLoadFault && unloadable() ? ": " : "", szWhy);
     ++tally.cSkipped;
     return end;
 }

@@ -50,9 +50,8 @@ bool ServerFileExists(const std::wstring& strPath)
         wchar_t wszFound[MAX_PATH] = {};
         return ::SearchPathW(nullptr, strPath.c_str(), nullptr, MAX_PATH, wszFound, nullptr) > 0;
     }
-    const DWORD dwAttributes = ::GetFileAttributesW(strPath.c_str());
-    return dwAttributes != INVALID_FILE_ATTRIBUTES &&
-           (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    // A folder is there too: check says why it does not load.
+    return ::GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 } // namespace
 
