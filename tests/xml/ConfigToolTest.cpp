@@ -184,7 +184,7 @@ TEST(ConfigTool, CommandsReportsAndExitCodes)
 }
 
 // What support meets on a broken installation: tasks that crash, end the
-// process or hang while created, a quoted server path, a file too large for
+// process, wait for the user or hang while created, a quoted server path, a file too large for
 // memory, and the guard held.
 TEST(ConfigTool, CheckSurvivesWhatItInspectsAndReportsTheGuard)
 {
@@ -233,6 +233,18 @@ TEST(ConfigTool, CheckSurvivesWhatItInspectsAndReportsTheGuard)
          "check " + strConfig,
          2,
          {": creating this task does not return within 20 s\n", "result: the launcher hangs: "}},
+        {strBin + "OstrelinBoxTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task shows the window \"Faulty task asks\" and waits for the user\n",
+          "result: the launcher waits for the user: creating child 1 shows the window"}},
+        // What a task writes is never taken for the child's answer.
+        {strBin + "OstrelinForgeTask.dll",
+         "",
+         "check " + strConfig,
+         2,
+         {": creating this task ends the process with exit code 7\n"}},
         // COM takes the quotes off, and so does check.
         {"\"" + strBin + "OstrelinCrashTask.dll\"",
          "",

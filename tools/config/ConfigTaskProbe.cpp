@@ -16,18 +16,15 @@ const char szProbeCommand[] = "--create-task-in-child";
 
 namespace
 {
-// The child's answer starts with this, among whatever a task writes itself.
-const char szAnswer[] = "ostrelin-config probe: ";
+// The child's end of the answer pipe; inherited, and named on its command line.
+HANDLE g_hAnswer = INVALID_HANDLE_VALUE;
 
 // The answer goes out in one write, with nothing that may need the heap or
 // the loader lock a crashing task may hold.
 void WriteAnswer(const char* pszText)
 {
-    char szLine[1024];
-    const int cch = std::snprintf(szLine, sizeof szLine, "\n%s%s\n", szAnswer, pszText);
     DWORD cbWritten = 0;
-    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), szLine, static_cast<DWORD>(cch), &cbWritten,
-                nullptr);
+    ::WriteFile(g_hAnswer, pszText, static_cast<DWORD>(std::strlen(pszText)), &cbWritten, nullptr);
 }
 
 // A crash that nobody handles: its code and where, then the end, before the
@@ -58,12 +55,9 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* pException)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-bool ParseAnswer(const std::string& strOutput, CProbeResult& result)
+bool ParseAnswer(const std::string& strAnswer, CProbeResult& result)
 {
-    const size_t iAnswer = strOutput.rfind(szAnswer);
-    if (iAnswer == std::string::npos)
-        return false;
-    const char* const pszText = strOutput.c_str() + iAnswer + sizeof szAnswer - 1;
+    const char* const pszText = strAnswer.c_str();
     unsigned long nCode = 0;
     int fInterface = 0;
     char szModule[MAX_PATH] = {};
@@ -86,6 +80,48 @@ bool ParseAnswer(const std::string& strOutput, CProbeResult& result)
     }
     return false;
 }
+
+// What the child wrote to the answer pipe before it ended. Only what is there:
+// a process the task started may still hold the pipe's writing end.
+std::string ReadAnswer(HANDLE hAnswer)
+{
+    char szAnswer[4096];
+    DWORD cbAvailable = 0, cbRead = 0;
+    if (!::PeekNamedPipe(hAnswer, nullptr, 0, nullptr, &cbAvailable, nullptr) || cbAvailable == 0 ||
+        !::ReadFile(hAnswer, szAnswer, sizeof szAnswer - 1, &cbRead, nullptr))
+        return std::string();
+    return std::string(szAnswer, cbRead);
+}
+
+// A visible top-level window of the child's: a task that waits for the user.
+struct CWindowSearch
+{
+    DWORD dwProcessId;
+    std::string strCaption;
+    bool fFound;
+};
+
+BOOL CALLBACK TakeWindowOf(HWND hWnd, LPARAM lParam)
+{
+    CWindowSearch& search = *reinterpret_cast<CWindowSearch*>(lParam);
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (dwProcessId != search.dwProcessId || !::IsWindowVisible(hWnd))
+        return TRUE;
+    wchar_t szCaption[256] = L"";
+    ::GetWindowTextW(hWnd, szCaption, 256);
+    search.strCaption = TextFrom(szCaption, CP_UTF8);
+    search.fFound = true;
+    return FALSE;
+}
+
+bool FindWindowOf(DWORD dwProcessId, std::string& strCaption)
+{
+    CWindowSearch search = {dwProcessId, std::string(), false};
+    ::EnumWindows(TakeWindowOf, reinterpret_cast<LPARAM>(&search));
+    strCaption = search.strCaption;
+    return search.fFound;
+}
 } // namespace
 
 CProbeResult ProbeTaskCreation(const CLSID& clsid, const wchar_t* pszManifest)
@@ -95,34 +131,45 @@ CProbeResult ProbeTaskCreation(const CLSID& clsid, const wchar_t* pszManifest)
     const DWORD cchModule = ::GetModuleFileNameW(nullptr, wszModule, MAX_PATH * 4);
     wchar_t wszClsid[40] = {};
     ::StringFromGUID2(clsid, wszClsid, 40);
+    // The answer pipe: the child inherits its writing end, this tool keeps the other.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    CUniqueHandle hAnswer, hChildAnswer;
     CChildProcess child;
     if (cchModule == 0 || cchModule >= MAX_PATH * 4 ||
+        !::CreatePipe(hAnswer.AcceptHere(), hChildAnswer.AcceptHere(), &inherit, 4096) ||
+        !::SetHandleInformation(hAnswer.Get(), HANDLE_FLAG_INHERIT, 0) ||
         !child.Start(
             L"\"" + std::wstring(wszModule) + L"\" " +
                 std::wstring(szProbeCommand, szProbeCommand + sizeof szProbeCommand - 1) + L" " +
-                wszClsid +
+                wszClsid + L" " + std::to_wstring(reinterpret_cast<ULONG_PTR>(hChildAnswer.Get())) +
                 (pszManifest != nullptr ? L" \"" + std::wstring(pszManifest) + L"\"" : L""),
             CChildProcess::PipeOutput | CChildProcess::PipeErrorToOutput))
     {
         result.dwCode = ::GetLastError();
         return result;
     }
-    // Read while waiting: a task that writes much must not stall on a full pipe.
+    hChildAnswer.Close();
+    // Read while waiting: a task that writes much must not stall on a full
+    // pipe. What it writes is not the answer, and is dropped.
     std::string strOutput;
     const ULONGLONG nStart = ::GetTickCount64();
     while (!child.WaitForExit(50))
     {
         child.ReadAvailable(strOutput);
-        if (::GetTickCount64() - nStart > nProbeTimeLimitMs)
+        strOutput.clear();
+        const ULONGLONG nWaited = ::GetTickCount64() - nStart;
+        std::string strCaption;
+        const bool fWindow = nWaited > 500 && FindWindowOf(child.ProcessId(), strCaption);
+        if (fWindow || nWaited > nProbeTimeLimitMs)
         {
             child.Terminate(ERROR_TIMEOUT);
             child.WaitForExit(INFINITE);
-            result.outcome = ProbeOutcome::Hung;
+            result.outcome = fWindow ? ProbeOutcome::Waits : ProbeOutcome::Hung;
+            result.strWhere = strCaption;
             return result;
         }
     }
-    child.ReadAvailable(strOutput);
-    if (!ParseAnswer(strOutput, result))
+    if (!ParseAnswer(ReadAnswer(hAnswer.Get()), result))
     {
         // No answer: the process ended in creation, by its own hand, or by a
         // crash that ended it before the report (a stack overflow may).
@@ -133,9 +180,13 @@ CProbeResult ProbeTaskCreation(const CLSID& clsid, const wchar_t* pszManifest)
     return result;
 }
 
-int RunTaskProbe(const wchar_t* pszClsid, const wchar_t* pszManifest)
+int RunTaskProbe(const wchar_t* pszClsid, const wchar_t* pszAnswer, const wchar_t* pszManifest)
 {
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    g_hAnswer =
+        reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(std::wcstoull(pszAnswer, nullptr, 10)));
+    // Not for the task's own child processes.
+    ::SetHandleInformation(g_hAnswer, HANDLE_FLAG_INHERIT, 0);
     ::SetUnhandledExceptionFilter(ReportCrash);
     CLSID clsid = {};
     if (::CLSIDFromString(pszClsid, &clsid) != S_OK)

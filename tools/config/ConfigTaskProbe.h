@@ -1,6 +1,8 @@
 // A task created as the launcher creates it, in process for ITask, but in a
-// child process of this tool's own: a task that crashes, ends the process or
-// hangs while it is created ends or stalls the child, not the tool.
+// child process of this tool's own: a task that crashes, ends the process,
+// shows a window or hangs while it is created ends or stalls the child, not
+// the tool. The child answers through a pipe of its own, so nothing a task
+// writes to its standard streams passes for an answer.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +15,7 @@ enum class ProbeOutcome
     Crashed,   // dwCode, strWhere
     Exited,    // the process ended with dwCode during creation
     Hung,      // no answer within the time limit
+    Waits,     // strWhere: the caption of the window it shows
     NotStarted // dwCode: the system's error starting the child
 };
 
@@ -22,7 +25,7 @@ struct CProbeResult
     HRESULT hr = E_FAIL;
     bool fInterface = false;
     DWORD dwCode = 0;
-    std::string strWhere;  // "in RedTask.dll+0x1234", or "at <address>" outside any module
+    std::string strWhere;  // "in RedTask.dll+0x1234", "at <address>" outside any module; a caption
     std::string strModule; // Created with an interface: the DLL that serves it, UTF-8
 };
 
@@ -35,6 +38,6 @@ CProbeResult ProbeTaskCreation(const CLSID& clsid, const wchar_t* pszManifest);
 
 // The hidden command's own name, and its work in the child: creates the class
 // named by pszClsid, within the task manifest pszManifest if not null, and
-// writes the answer to standard output.
+// writes the answer to the pipe whose inherited handle pszAnswer spells.
 extern const char szProbeCommand[];
-int RunTaskProbe(const wchar_t* pszClsid, const wchar_t* pszManifest);
+int RunTaskProbe(const wchar_t* pszClsid, const wchar_t* pszAnswer, const wchar_t* pszManifest);

@@ -80,9 +80,9 @@ int Run(const std::vector<std::string>& argv)
         return UsageError("no command", nullptr, commands, cCommands);
     const std::string strCommand = argv[1];
 #ifdef OSTRELIN_CONFIG_CHECK
-    if (strCommand == szProbeCommand && (argv.size() == 3 || argv.size() == 4))
-        return RunTaskProbe(WideFrom(argv[2], CP_UTF8).c_str(),
-                            argv.size() == 4 ? WideFrom(argv[3], CP_UTF8).c_str() : nullptr);
+    if (strCommand == szProbeCommand && (argv.size() == 4 || argv.size() == 5))
+        return RunTaskProbe(WideFrom(argv[2], CP_UTF8).c_str(), WideFrom(argv[3], CP_UTF8).c_str(),
+                            argv.size() == 5 ? WideFrom(argv[4], CP_UTF8).c_str() : nullptr);
 #endif
     if (strCommand == "--version")
     {
