@@ -59,4 +59,28 @@ TEST(ExplainedCauses, AConfigurationThatDoesNotParseOrCannotBeRead)
     EXPECT_EQ(1u, unscramble.exitCode);
     EXPECT_TRUE(ShowsInOrder(unscramble.output, {"the unscrambled bytes do not parse: "}));
     EXPECT_EQ(cut, ReadBytes(WideFrom(out, CP_ACP)));
+
+    // check says the parser's words, and what a scrambled file's damage looks
+    // like; where with the launcher alone says its answer is for that start.
+    const struct
+    {
+        std::string bytes;
+        std::string arguments;
+        std::string shown;
+    } tools[] = {
+        {cut, "check \"" + config + "\"", "(exit code 4): the file does not parse: \""},
+        {ScrambleConfig("<Config><Run><T CLSID=\"{98E1\x7f#2A}\"/></Run></Config>", "Config.xml"),
+         "check \"" + config + "\"",
+         "not a CLSID: skipped\n    its text has characters no CLSID has: the scrambled file may "
+         "be damaged, or scrambled by another tool\n"},
+        {"<Config><Run/></Config>", "where \"" + inst.LauncherPath() + "\"",
+         "note: this is the answer for a start without arguments; for the start a shortcut makes, "
+         "give its whole target after \"where\"\n"},
+    };
+    for (const auto& row : tools)
+    {
+        inst.WriteConfig(row.bytes);
+        const CToolRun run = RunTool("ostrelin-config.exe", row.arguments);
+        EXPECT_TRUE(ShowsInOrder(run.output, {row.shown})) << run.output;
+    }
 }

@@ -9,12 +9,14 @@
 #include "CoreFile.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
+#include "ConfigPlainText.h"
 #include "DllDiagnosis.h"
 #include "ITask.h"
 #include "TaskManifest.h"
 #include "WideText.h"
 
 #include <algorithm>
+#include <cstring>
 #include <shlwapi.h>
 
 #include <string>
@@ -29,6 +31,7 @@ struct CTally
 {
     CRegistryView view;                                // where the launcher finds the classes
     const CActivatedTaskManifest* pManifest = nullptr; // and before it, the installation's
+    bool fScrambled = false;                           // the file's form
     long cCreatable = 0;
     long cSkipped = 0;
 };
@@ -111,6 +114,15 @@ CRunEnd ReportCreationFault(const CProbeResult& probe, long nChild)
               static_cast<unsigned long>(nProbeTimeLimitMs / 1000));
         FormatText(end.strWhy, "creating child %ld does not return", nChild);
         end.strHow = CText("hangs");
+        break;
+    case ProbeOutcome::Waits:
+        // The launcher shows the window too, and goes on when the user closes it.
+        Print(stdout, ": creating this task shows the window \"%s\" and waits for the user\n",
+              probe.strWhere.c_str());
+        FormatText(end.strWhy,
+                   "creating child %ld shows the window \"%s\"; what follows is not checked",
+                   nChild, probe.strWhere.c_str());
+        end.strHow = CText("waits for the user");
         break;
     case ProbeOutcome::NotStarted:
     case ProbeOutcome::Created:
@@ -231,6 +243,12 @@ CRunEnd ReportTask(long nChild, long cChildren, const CXMLElement& task, CTally&
     if (::CLSIDFromString(CComBSTR(strClsid), &clsid) != S_OK)
     {
         Print(stdout, "not a CLSID: skipped\n");
+        // Flipped bytes of a scrambled file, or another tool's scrambling,
+        // come out as characters that no CLSID has.
+        if (tally.fScrambled &&
+            strClsid.GetString()[std::strspn(strClsid.GetString(), "0123456789ABCDEFabcdef{}-")])
+            Print(stdout, "    its text has characters no CLSID has: the scrambled file may be "
+                          "damaged, or scrambled by another tool\n");
         ++tally.cSkipped;
         return CRunEnd();
     }
@@ -263,13 +281,13 @@ CRunEnd ReportChild(const CXMLNodeList& list, long iChild, long cChildren, CTall
 }
 
 int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, const std::wstring& strPath,
-                bool fStrict)
+                bool fStrict, bool fScrambled)
 {
     const CXMLElement Node = Doc.GetDocumentElement();
     if (!Node)
     {
         Print(stdout, "document element: none\n");
-        return RunEnds("the file does not parse");
+        return RunEnds(CText(("the file does not parse: " + DescribeParseError(Doc)).c_str()));
     }
     Print(stdout, "document element: <%s>\n", ElementName(Node).c_str());
 
@@ -300,6 +318,7 @@ int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, const std::wstrin
     CTally tally;
     tally.view = view;
     tally.pManifest = &manifest;
+    tally.fScrambled = fScrambled;
     for (long iChild = 0; iChild < cChildren; ++iChild)
     {
         const CRunEnd end = ReportChild(list, iChild, cChildren, tally);
@@ -318,7 +337,7 @@ int CheckLoaded(const CXMLDoc& Doc, const CRegistryView& view, const std::wstrin
 
 // The form of the file as the launcher's loader will see it; false when the
 // file cannot be read, which the launcher would not survive either.
-bool ReportForm(const std::wstring& strPath, int& nExitCode)
+bool ReportForm(const std::wstring& strPath, int& nExitCode, bool& fScrambled)
 {
     CSharedReadFile file;
     HRESULT hr = file.Open(strPath.c_str());
@@ -341,8 +360,9 @@ bool ReportForm(const std::wstring& strPath, int& nExitCode)
         return false;
     }
     const std::string strReadAs = FileNameOf(TextFrom(strPath, CP_UTF8));
-    Print(stdout, "form: %s\n",
-          Utf8FromAnsi(DescribeForm(FindScrambledName(strData, strReadAs), strReadAs)).c_str());
+    const std::string strScrambledFor = FindScrambledName(strData, strReadAs);
+    fScrambled = !strScrambledFor.empty();
+    Print(stdout, "form: %s\n", Utf8FromAnsi(DescribeForm(strScrambledFor, strReadAs)).c_str());
     return true;
 }
 
@@ -370,12 +390,13 @@ int CheckConfiguration(const std::wstring& strPath, bool fStrict, const std::wst
     Print(stdout, "registry view: %s\n", view.strDescription.c_str());
     fGuardHeld = ReportGuard(pszInstanceKey);
     int nExitCode = nRunGoesThrough;
-    if (!ReportForm(strPath, nExitCode))
+    bool fScrambled = false;
+    if (!ReportForm(strPath, nExitCode, fScrambled))
         return nExitCode;
     try
     {
         return CheckLoaded(CXMLDoc::FromURL(CWideText(strPath.c_str(), strPath.size())), view,
-                           strPath, fStrict);
+                           strPath, fStrict, fScrambled);
     }
     catch (const CCoreError& error)
     {

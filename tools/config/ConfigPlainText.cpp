@@ -29,6 +29,21 @@ bool ReadPlain(const CCommandArguments& args, const std::string& strPath, std::s
     return true;
 }
 
+#ifdef OSTRELIN_CONFIG_CHECK
+std::string DescribeParseError(const CXMLDoc& Doc)
+{
+    CText strReason;
+    long nLine = 0, nColumn = 0;
+    Doc.GetParseError(strReason, nLine, nColumn);
+    std::string strWhy = strReason.IsEmpty() ? "the parser gives no reason"
+                                             : "\"" + Utf8FromAnsi(strReason.GetString()) + "\"";
+    strWhy += nLine > 0
+                  ? " at line " + std::to_string(nLine) + ", column " + std::to_string(nColumn)
+                  : ", and no line or column";
+    return strWhy;
+}
+#endif
+
 std::string WhyNotParsed(const std::string& strXML)
 {
 #ifdef OSTRELIN_CONFIG_CHECK
@@ -36,18 +51,7 @@ std::string WhyNotParsed(const std::string& strXML)
     try
     {
         const CXMLDoc Doc = CXMLDoc::FromBytes(strXML.data(), static_cast<ULONG>(strXML.size()));
-        if (Doc.GetDocumentElement())
-            return std::string();
-        CText strReason;
-        long nLine = 0, nColumn = 0;
-        Doc.GetParseError(strReason, nLine, nColumn);
-        std::string strWhy = strReason.IsEmpty()
-                                 ? "the parser gives no reason"
-                                 : "\"" + Utf8FromAnsi(strReason.GetString()) + "\"";
-        strWhy += nLine > 0
-                      ? " at line " + std::to_string(nLine) + ", column " + std::to_string(nColumn)
-                      : ", and no line or column";
-        return strWhy;
+        return Doc.GetDocumentElement() ? std::string() : DescribeParseError(Doc);
     }
     catch (const CCoreError&)
     {

@@ -20,3 +20,9 @@ bool ReadPlain(const CCommandArguments& args, const std::string& strPath, std::s
 // (the parser's reason, line and column where it gives them), or empty when it
 // does. Always empty where the tool has no parser (the native build).
 std::string WhyNotParsed(const std::string& strXML);
+
+#ifdef OSTRELIN_CONFIG_CHECK
+class CXMLDoc;
+// The same for a document that did not parse.
+std::string DescribeParseError(const CXMLDoc& Doc);
+#endif

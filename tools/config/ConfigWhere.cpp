@@ -21,6 +21,19 @@ std::string Utf8(const CWideText& strText)
 {
     return TextFrom(std::wstring(strText.c_str(), strText.size()), CP_UTF8);
 }
+
+// True when the command line is the launcher's path alone, quoted or not.
+bool HoldsOnly(const std::wstring& strCommandLine, const std::wstring& strLauncher)
+{
+    const size_t iFirst = strCommandLine.find_first_not_of(L" \t");
+    if (iFirst == std::wstring::npos)
+        return true;
+    std::wstring strLine =
+        strCommandLine.substr(iFirst, strCommandLine.find_last_not_of(L" \t") + 1 - iFirst);
+    if (strLine.size() >= 2 && strLine.front() == L'"' && strLine.back() == L'"')
+        strLine = strLine.substr(1, strLine.size() - 2);
+    return strLine == strLauncher;
+}
 } // namespace
 
 int RunWhere(const std::wstring& strLauncher, const wchar_t* pszCommandLine, bool fStrict)
@@ -37,6 +50,10 @@ int RunWhere(const std::wstring& strLauncher, const wchar_t* pszCommandLine, boo
     const CWideText strRootValue = FindResourceRootValue(pszCommandLine);
     if (strRootValue.empty())
         Print(stdout, "%%ResourceRoot%%: none, so the root is the folder above the launcher's\n");
+    // Support often types the launcher alone, where the shortcut says more.
+    if (HoldsOnly(pszCommandLine, strLauncher))
+        Print(stdout, "note: this is the answer for a start without arguments; for the start "
+                      "a shortcut makes, give its whole target after \"where\"\n");
     else
         Print(stdout, "%%ResourceRoot%%: %s\n", Utf8(strRootValue).c_str());
     Print(stdout, "instance key: %s\n", Utf8FromAnsi(strKey.GetString()).c_str());
