@@ -24,6 +24,18 @@ namespace
 LONG g_cRuns = 0; // since this copy of the DLL was loaded
 const DWORD nLongestEventWaitMs = 60000;
 
+// With TellUnload, a record when the DLL is unloaded: an end that must be at
+// once lets no unloading code run.
+LONG g_fTellUnload = 0;
+struct CUnloadTeller
+{
+    ~CUnloadTeller()
+    {
+        if (g_fTellUnload)
+            OutputDebugStringA("OstrelinTestTask: unloaded\n");
+    }
+} g_unloadTeller;
+
 std::string ReadCounter()
 {
     LARGE_INTEGER counter = {};
@@ -237,6 +249,7 @@ private:
             {L"LogPeak", &m_fLogPeak, nullptr},
             {L"Timestamp", &m_fTimestamp, nullptr},
             {L"Abort", &m_fAbort, nullptr},
+            {L"TellUnload", &g_fTellUnload, nullptr},
         };
         for (const auto& number : numbers)
         {

@@ -297,7 +297,8 @@ TEST(RealInstallation, AbnormalEndsWriteOneRecordAndEndWith4)
         std::string last; // the last record; the only one but for a Thrown before it
     } cases[] = {
         {"Escape='escaped from Run'", nullptr, szAbortRecord},
-        {"Abort='1'", nullptr, szAbortRecord},
+        // At once: the task DLL's unloading code never runs.
+        {"Abort='1' TellUnload='1'", nullptr, szAbortRecord},
         // A terminate handler that returned into the runtime would add abort()'s record.
         {"probe terminate", nullptr, terminated + "std::exception \"left a noexcept function\"\n"},
         {"probe hresult", nullptr,

@@ -1,7 +1,8 @@
 // The launcher's abnormal ends in a program of their own, for the ends that no
 // task can reach in the launcher: std::terminate in its own code, and a crash
 // record while the run has said what it is doing.
-//     ostrelin-abnormal-probe <terminate|hresult|abort|crash> [context]
+// "fill" writes records past the explain file's cap, then aborts.
+//     ostrelin-abnormal-probe <terminate|hresult|abort|crash|fill> [context]
 #include "AbnormalEnd.h"
 #include "CoreError.h"
 #include "CrashContext.h"
@@ -33,6 +34,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const char* const pszAction = __argc > 1 ? __argv[1] : "";
     if (__argc > 2)
         SetCrashContext(__argv[2]);
+    if (std::strcmp(pszAction, "fill") == 0)
+    {
+        char szRecord[1024];
+        std::memset(szRecord, 'x', sizeof(szRecord) - 2);
+        szRecord[sizeof(szRecord) - 2] = '\n';
+        szRecord[sizeof(szRecord) - 1] = '\0';
+        for (int i = 0; i < 11 * 1024; ++i)
+            ::OutputDebugStringA(szRecord);
+        std::abort();
+    }
     if (std::strcmp(pszAction, "abort") == 0)
         std::abort();
     if (std::strcmp(pszAction, "crash") == 0)
