@@ -102,12 +102,10 @@ void Load(const CXMLDoc& docXML, const CComVariant& varXML)
 }
 } // namespace
 
-CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
+CInterfacePtr<IStream> ReadConfigStream(const CWideText& strPath, CSharedReadFile& fileXML,
+                                        bool* pfScrambled)
 {
     const CText strShownPath = AnsiFromWide(strPath);
-    CXMLDoc docXML;
-
-    CSharedReadFile fileXML;
     const HRESULT hRes = fileXML.Open(strPath.c_str());
     if (hRes != S_OK)
     {
@@ -137,14 +135,22 @@ CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
     // The marker is the name as the launcher always compared it: narrow.
     const char* const pszName = ::PathFindFileNameA(strShownPath);
     const size_t iXML = UnscrambleConfigInPlace(szBuf, nSize, pszName, std::strlen(pszName));
-    const ULONG cbXML = static_cast<ULONG>(nSize - iXML);
     if (pfScrambled != nullptr)
         *pfScrambled = iXML > 0;
+    // A copy of the XML's bytes, not one beyond: the buffer goes now.
+    CInterfacePtr<IStream> pifStream;
+    *pifStream.AcceptHere() = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(szBuf + iXML),
+                                                  static_cast<UINT>(nSize - iXML));
+    return pifStream;
+}
 
-    CComVariant varXML;
-    AttachStream(varXML, szBuf + iXML, cbXML);
-    bufXML.reset();
+CXMLDoc CXMLDoc::FromURL(const CWideText& strPath, bool* pfScrambled)
+{
+    CXMLDoc docXML;
     // The file stays open until the load is done.
+    CSharedReadFile fileXML;
+    CComVariant varXML;
+    varXML.AttachUnknown(ReadConfigStream(strPath, fileXML, pfScrambled).Detach());
     Load(docXML, varXML);
     return docXML;
 }

@@ -67,6 +67,15 @@ public:
 
 // Each construction makes a new, empty document (the DOM's free-threaded
 // class, with its default properties); copies share it.
+class CSharedReadFile;
+
+// What CXMLDoc::FromURL hands the DOM: a stream over a copy of the file's
+// XML, unscrambled when the file is scrambled for its own name. fileXML is
+// opened here and stays open for the caller's load. A file that cannot be
+// opened is traced and raised, as FromURL raises it.
+CInterfacePtr<IStream> ReadConfigStream(const CWideText& strPath, CSharedReadFile& fileXML,
+                                        bool* pfScrambled);
+
 class CXMLDoc : public CInterfacePtr<IXMLDOMDocument>
 {
 public:

@@ -3,6 +3,7 @@
 // lists and attributes of a loaded configuration, where absence gives an empty
 // wrapper or the default and a node that is no element raises.
 #include "ConfigScramble.h"
+#include "CoreFile.h"
 #include "WideText.h"
 #include "XmlTestSupport.h"
 
@@ -158,6 +159,15 @@ TEST(Xml, Load)
     for (const auto& c : cases)
         EXPECT_EQ(c.strExpected, load(folder.Write(c.pszFileName, c.strBytes, c.cbSize)))
             << "row " << (&c - cases) << ", " << c.pszFileName;
+    // The DOM is handed the XML's bytes and not one more, plain or scrambled.
+    for (const std::string& bytes : {strCafeXml, ScrambleConfig(strCafeXml, "Config.xml")})
+    {
+        CSharedReadFile file;
+        STATSTG stat = {};
+        ReadConfigStream(WidePath(folder.Write("Config.xml", bytes)), file, nullptr)
+            ->Stat(&stat, STATFLAG_NONAME);
+        EXPECT_EQ(strCafeXml.size(), stat.cbSize.QuadPart);
+    }
 
     // Another program writes the file and lets others read it; or not.
     const std::string path = folder.Write("Config.xml", strCafeXml);
