@@ -79,6 +79,15 @@ DWORD RunAsAtLogon(std::string commandLine, const std::string& folder,
 TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
 {
     CInstallation inst("ends");
+    // A class whose creation crashes, listed in the installation's task manifest.
+    const std::string crash = "{C4A5E0D2-7B1F-4E83-9A6C-2D0E5F7B1A93}";
+    ASSERT_TRUE(::CopyFileA((GetBinFolder() + "OstrelinCrashTask.dll").c_str(),
+                            (inst.BinFolder() + "\\OstrelinCrashTask.dll").c_str(), FALSE));
+    std::ofstream(inst.BinFolder() + "\\Tasks.manifest")
+        << "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"
+           "<assemblyIdentity type=\"win32\" name=\"Ends\" version=\"1.0.0.0\"/>"
+           "<file name=\"OstrelinCrashTask.dll\"><comClass clsid=\""
+        << crash << "\" threadingModel=\"Apartment\"/></file></assembly>";
     const std::string probe = "\"" + GetBinFolder() + "ostrelin-abnormal-probe.exe\"";
     const struct
     {
@@ -102,6 +111,13 @@ TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
          ".dmp",
          4,
          {"crash: exception 0xC0000005"}},
+        // The crash context names the child being created, never the one that ended.
+        {"a crash while the next child is created",
+         inst.CommandLine(),
+         Config(Task() + "<Crash CLSID='" + crash + "'/>"),
+         "",
+         4,
+         {"crash: exception 0xC0000005", "; while running child 2 of 2 <Crash> CLSID="}},
     };
     int iRow = 0;
     for (const auto& row : rows)
