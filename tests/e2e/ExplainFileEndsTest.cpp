@@ -1,8 +1,8 @@
 // A start's explain file at its ends: its last record fits in a full file, its
 // files are always new ones, and its summary counts its last pass.
-#include "CoreHandle.h"
 #include "E2EPaths.h"
 #include "Installation.h"
+#include "TaskConfigText.h"
 #include "TestTaskClsid.h"
 #include "ToolRun.h"
 
@@ -14,14 +14,11 @@
 
 namespace
 {
-std::string Config(const std::string& tasks)
-{
-    return "<Config><Run>" + tasks + "</Run></Config>";
-}
+const auto Config = RunConfig;
 
 std::string Task(const std::string& attributes = "")
 {
-    return "<Task CLSID=\"" + std::string(szOstrelinTestTaskClsid) + "\" " + attributes + "/>";
+    return TaskElement(szOstrelinTestTaskClsid, attributes);
 }
 
 // The names a start of process dwPid takes from a second ago to 5 s ahead.
@@ -52,28 +49,6 @@ std::vector<std::string> StartFileNames(DWORD dwPid, const std::string& extensio
     return names;
 }
 
-// A program started as at logon (no debugger) with OSTRELIN_EXPLAIN=folder,
-// suspended while beforeStart(its process id) runs; its exit code.
-DWORD RunAsAtLogon(std::string commandLine, const std::string& folder,
-                   const std::function<void(DWORD)>& beforeStart)
-{
-    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", folder.c_str());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    const BOOL fStarted = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
-                                           CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
-    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
-    if (!fStarted)
-        return ~0u;
-    const CUniqueHandle hProcess(process.hProcess), hThread(process.hThread);
-    beforeStart(process.dwProcessId);
-    ::ResumeThread(hThread.Get());
-    DWORD dwExitCode = ~0u;
-    if (::WaitForSingleObject(hProcess.Get(), CRunOptions().timeoutMs) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(hProcess.Get(), &dwExitCode);
-    return dwExitCode;
-}
 } // namespace
 
 TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
@@ -84,10 +59,7 @@ TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
     ASSERT_TRUE(::CopyFileA((GetBinFolder() + "OstrelinCrashTask.dll").c_str(),
                             (inst.BinFolder() + "\\OstrelinCrashTask.dll").c_str(), FALSE));
     std::ofstream(inst.BinFolder() + "\\Tasks.manifest")
-        << "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"
-           "<assemblyIdentity type=\"win32\" name=\"Ends\" version=\"1.0.0.0\"/>"
-           "<file name=\"OstrelinCrashTask.dll\"><comClass clsid=\""
-        << crash << "\" threadingModel=\"Apartment\"/></file></assembly>";
+        << TaskManifestText({{"OstrelinCrashTask.dll", crash}});
     const std::string probe = "\"" + GetBinFolder() + "ostrelin-abnormal-probe.exe\"";
     const struct
     {
@@ -127,30 +99,21 @@ TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
         ::CreateDirectoryA(folder.c_str(), nullptr);
         inst.WriteConfig(row.config);
         std::vector<std::string> planted;
-        const DWORD dwExitCode =
-            RunAsAtLogon(row.commandLine, folder,
-                         [&](DWORD dwPid)
-                         {
-                             if (!row.planted.empty())
-                                 planted = StartFileNames(dwPid, row.planted);
-                             for (const std::string& name : planted)
-                                 std::ofstream(folder + "\\" + name, std::ios::binary) << "kept";
-                         });
+        const DWORD dwExitCode = CInstallation::RunCommandLineAsAtLogon(
+            row.commandLine, folder,
+            [&](DWORD dwPid)
+            {
+                if (!row.planted.empty())
+                    planted = StartFileNames(dwPid, row.planted);
+                for (const std::string& name : planted)
+                    std::ofstream(folder + "\\" + name, std::ios::binary) << "kept";
+            });
         EXPECT_EQ(row.exitCode, dwExitCode);
         for (const std::string& name : planted)
             EXPECT_TRUE(ReadBytes(WideFrom(folder + "\\" + name, CP_ACP)) == "kept") << name;
-        WIN32_FIND_DATAA data;
-        const HANDLE hFind = ::FindFirstFileA((folder + "\\Ostrelin-*.txt").c_str(), &data);
-        std::string records;
-        for (bool fMore = hFind != INVALID_HANDLE_VALUE; fMore;
-             fMore = ::FindNextFileA(hFind, &data))
-        {
-            const std::string bytes = ReadBytes(WideFrom(folder + "\\" + data.cFileName, CP_ACP));
-            if (bytes != "kept")
-                records = bytes;
-        }
-        if (hFind != INVALID_HANDLE_VALUE)
-            ::FindClose(hFind);
+        std::string records; // the start's own file, among the planted ones
+        for (const auto& file : ExplainFiles(ReadFolder(folder)))
+            records = file.second != "kept" ? file.second : records;
         EXPECT_TRUE(ShowsInOrder(records, row.records));
         EXPECT_LE(records.size(), 10u * 1024 * 1024);
     }
@@ -161,14 +124,10 @@ TEST(ExplainFile, TheSummaryCountsTheLastPass)
 {
     CInstallation inst("summary");
     inst.WriteConfig(Config("<Bad CLSID='nope'/>" + Task("Name='r' ReloadCount='2'")));
-    CRunOptions options;
-    options.environment = {"OSTRELIN_EXPLAIN=1"};
-    const CSessionResult result = inst.Run("", options);
+    const CSessionResult result = inst.Run("", Explained());
     EXPECT_EQ(0u, result.exitCode);
-    std::string records;
-    for (const std::string& record : result.records)
-        records += record;
-    EXPECT_TRUE(ShowsInOrder(records, {"Ostrelin: pass 3: ",
-                                       "Ostrelin: run ends: 1 of 2 children ran, 1 skipped: "
-                                       "child 1 <Bad> not a CLSID\n"}));
+    EXPECT_TRUE(
+        ShowsInOrder(Joined(result.records),
+                     {"Ostrelin: pass 3: ", "Ostrelin: run ends: 1 of 2 children ran, 1 skipped: "
+                                            "child 1 <Bad> not a CLSID\n"}));
 }

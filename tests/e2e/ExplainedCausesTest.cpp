@@ -3,6 +3,7 @@
 #include "ConfigScramble.h"
 #include "E2EPaths.h"
 #include "Installation.h"
+#include "TaskConfigText.h"
 #include "ToolRun.h"
 
 #include <gtest/gtest.h>
@@ -37,14 +38,9 @@ TEST(ExplainedCauses, AConfigurationThatDoesNotParseOrCannotBeRead)
     {
         SCOPED_TRACE(row.pszCase);
         row.bytes == "-" ? inst.RemoveConfig() : inst.WriteConfig(row.bytes);
-        CRunOptions options;
-        options.environment = {"OSTRELIN_EXPLAIN=1"};
-        const CSessionResult result = inst.Run(row.arguments, options);
+        const CSessionResult result = inst.Run(row.arguments, Explained());
         EXPECT_EQ(4u, result.exitCode);
-        std::string records;
-        for (const std::string& record : result.records)
-            records += record;
-        EXPECT_TRUE(ShowsInOrder(records, row.records));
+        EXPECT_TRUE(ShowsInOrder(Joined(result.records), row.records));
     }
 
     // show says so and ends with 1; unscramble writes the bytes all the same.

@@ -3,6 +3,7 @@
 // log lines of the test task (OstrelinTestTask.dll).
 #include "ChildProcess.h"
 #include "CoreHandle.h"
+#include "E2EPaths.h"
 #include "Installation.h"
 #include "LauncherTexts.h"
 #include "MessageBoxFinder.h"
@@ -51,11 +52,7 @@ Lines Ran(const std::string& names)
 // "file(line): " of the line of the source file that holds needle.
 std::string Place(const std::string& file, const std::string& needle)
 {
-    std::ifstream source(OSTRELIN_SOURCE_DIR "/" + file);
-    int iLine = 1;
-    for (std::string line; std::getline(source, line) && line.find(needle) == std::string::npos;)
-        ++iLine;
-    return file + "(" + std::to_string(iLine) + "): ";
+    return file + "(" + std::to_string(SourceLine(file, needle)) + "): ";
 }
 
 // The lines before, then an error end: Thrown at the check point that holds

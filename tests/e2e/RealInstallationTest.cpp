@@ -2,13 +2,16 @@
 // outside the ANSI code page and deeper than MAX_PATH, tasks that end the
 // process abnormally, broken installations. Exact records and exit codes.
 #include "ChildProcess.h"
+#include "ComApartment.h"
 #include "ConfigScramble.h"
 #include "CoreFile.h"
 #include "CoreTrace.h"
 #include "CoreXML.h"
 #include "E2EPaths.h"
 #include "Explain.h"
+#include "InprocServerKey.h"
 #include "Installation.h"
+#include "TaskConfigText.h"
 #include "LauncherTexts.h"
 #include "MutexOwner.h"
 #include "TestTaskClsid.h"
@@ -75,98 +78,25 @@ Lines WithoutDates(Lines records)
     return records;
 }
 
-int SourceLine(const std::string& relativePath, const std::string& needle)
-{
-    std::ifstream source(OSTRELIN_SOURCE_DIR "/" + relativePath);
-    std::string line;
-    for (int iLine = 1; std::getline(source, line); ++iLine)
-    {
-        if (line.find(needle) != std::string::npos)
-            return iLine;
-    }
-    ADD_FAILURE() << needle << " not found in " << relativePath;
-    return -1;
-}
-
 // What the platform's parser says of these bytes, as the launcher's record.
 std::string ParseErrorRecord(const std::string& path, const std::string& bytes)
 {
-    ::CoInitialize(nullptr);
-    CInterfacePtr<IXMLDOMDocument> pifDoc;
-    ::CoCreateInstance(CLSID_DOMFreeThreadedDocument, nullptr, CLSCTX_INPROC_SERVER,
-                       IID_IXMLDOMDocument, pifDoc.AcceptHereAsVoid());
-    CComVariant varBytes;
-    varBytes.AttachUnknown(::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
-                                               static_cast<UINT>(bytes.size())));
-    VARIANT_BOOL fLoaded = VARIANT_FALSE;
-    pifDoc->load(varBytes.Get(), &fLoaded);
-    CInterfacePtr<IXMLDOMParseError> pifError;
-    pifDoc->get_parseError(pifError.AcceptHere());
+    const CComApartment apartment;
+    CText reason;
     long nLine = 0, nColumn = 0;
-    CComBSTR strReason;
-    pifError->get_line(&nLine);
-    pifError->get_linepos(&nColumn);
-    pifError->get_reason(strReason.AcceptHere());
-    std::string reason = TextFromWide(strReason.Get(), strReason.Length()).GetString();
-    reason.erase(reason.find_last_not_of(" \t\r\n") + 1);
+    CXMLDoc::FromBytes(bytes.data(), static_cast<ULONG>(bytes.size()))
+        .GetParseError(reason, nLine, nColumn);
     return "---->\tCXMLDoc::FromURL() parse error " + path + "(" + std::to_string(nLine) + "," +
-           std::to_string(nColumn) + "): " + reason + "\n";
+           std::to_string(nColumn) + "): " + reason.GetString() + "\n";
 }
 
-// Registers clsid as an in-process server at value, of type REG_SZ or
-// REG_EXPAND_SZ; returns the class's key, for RegDeleteTreeA.
-std::string RegisterInprocServer(const std::string& clsid, const std::string& value, DWORD dwType)
-{
-    const std::string key = "Software\\Classes\\CLSID\\" + clsid;
-    HKEY hKey = nullptr;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\InprocServer32").c_str(), 0, nullptr, 0,
-                      KEY_WRITE, nullptr, &hKey, nullptr);
-    ::RegSetValueExA(hKey, nullptr, 0, dwType, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
-    ::RegCloseKey(hKey);
-    return key;
-}
-
-// What a folder holds, by name: a file's bytes, "<folder>" for a folder.
-std::map<std::string, std::string> ReadFolder(const std::string& folder)
-{
-    std::map<std::string, std::string> entries;
-    WIN32_FIND_DATAA data;
-    const HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &data);
-    for (bool fMore = hFind != INVALID_HANDLE_VALUE; fMore; fMore = ::FindNextFileA(hFind, &data))
-    {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::ostringstream bytes;
-        bytes << std::ifstream(folder + "\\" + name, std::ios::binary).rdbuf();
-        entries[name] = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "<folder>" : bytes.str();
-    }
-    if (hFind != INVALID_HANDLE_VALUE)
-        ::FindClose(hFind);
-    return entries;
-}
-
-// The same with a digest of each file, to compare and show.
+// ReadFolder's entries with a digest of each file, to compare and show.
 std::map<std::string, std::string> Digest(std::map<std::string, std::string> entries)
 {
     for (auto& entry : entries)
         entry.second = std::to_string(entry.second.size()) + " bytes, hash " +
                        std::to_string(std::hash<std::string>()(entry.second));
     return entries;
-}
-
-// The explain files among them: Ostrelin-<yyyymmdd>-<hhmmss>-<pid>.txt.
-std::map<std::string, std::string> ExplainFiles(const std::map<std::string, std::string>& entries)
-{
-    std::map<std::string, std::string> files;
-    const std::regex name("Ostrelin-[0-9]{8}-[0-9]{6}-[0-9]+\\.txt");
-    for (const auto& entry : entries)
-    {
-        if (std::regex_match(entry.first, name) && entry.second != "<folder>")
-            files.insert(entry);
-    }
-    return files;
 }
 
 // A name that makes an installation's bin folder cchFolder characters long,
@@ -444,16 +374,12 @@ TEST(RealInstallation, CrashesEndWith4AndARecordWithoutADebugger)
         }
         else
         {
-            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN",
-                                      how == "folder" ? folder.c_str() : nullptr);
-            CChildProcess launcher;
-            ASSERT_TRUE(launcher.Start(
-                fProbe ? "\"" + GetBinFolder() + "ostrelin-abnormal-probe.exe\" " + what.substr(6)
-                       : inst.CommandLine()));
-            ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
-            // Only against a hang: a first minidump under emulation takes long.
-            ASSERT_TRUE(launcher.WaitForExit(how == "plain" ? 60000 : 600000));
-            EXPECT_EQ(fNoHandler ? 1u : 4u, launcher.ExitCode());
+            EXPECT_EQ(fNoHandler ? 1u : 4u,
+                      CInstallation::RunCommandLineAsAtLogon(
+                          fProbe ? "\"" + GetBinFolder() + "ostrelin-abnormal-probe.exe\" " +
+                                       what.substr(6)
+                                 : inst.CommandLine(),
+                          how == "folder" ? folder : ""));
         }
         const auto entries = ReadFolder(folder);
         const auto files = ExplainFiles(entries);
@@ -768,9 +694,7 @@ TEST(RealInstallation, ExplainedRunSaysWhatHappenedAndWhy)
 
     // A task that asks for reload every time: noted once, past 1,000 passes.
     inst.WriteConfig(Config(Task("ReloadCount='1001'")));
-    CRunOptions options;
-    options.environment = {"OSTRELIN_EXPLAIN=1"};
-    const CSessionResult result = inst.Run("", options);
+    const CSessionResult result = inst.Run("", Explained());
     EXPECT_EQ(0u, result.exitCode);
     Lines noted;
     for (const std::string& record : result.records)
@@ -830,17 +754,13 @@ TEST(RealInstallation, UnloadableTaskDllsAreNamedByTheExplainedRunAndCheck)
         {"%SystemRoot%\\system32\\ole32.dll", "no such file"},
     };
     inst.WriteConfig(Config("<Gone CLSID='" + std::string(szMissingClsid) + "'/>"));
-    CRunOptions options;
-    options.environment = {"OSTRELIN_EXPLAIN=1"};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.server);
         const std::string key = RegisterInprocServer(szMissingClsid, c.server, REG_SZ);
-        const CSessionResult result = inst.Run("", options);
+        const CSessionResult result = inst.Run("", Explained());
         EXPECT_EQ(0u, result.exitCode);
-        std::string records;
-        for (const std::string& record : result.records)
-            records += record;
+        const std::string records = Joined(result.records);
         EXPECT_TRUE(ShowsInOrder(
             records, {"<Gone> CLSID=\"" + std::string(szMissingClsid) + "\": cannot be created (0x",
                       "registry view: InprocServer32 \"" + c.server + "\", " + c.why}));
@@ -861,16 +781,6 @@ namespace
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The launcher started as at logon, no debugger, OSTRELIN_EXPLAIN=value.
-DWORD RunWithoutDebugger(const CInstallation& inst, const std::string& value)
-{
-    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", value.c_str());
-    CChildProcess launcher;
-    const bool fStarted = launcher.Start(inst.CommandLine());
-    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
-    return fStarted && launcher.WaitForExit(CRunOptions().timeoutMs) ? launcher.ExitCode() : ~0u;
 }
 } // namespace
 
@@ -1025,7 +935,7 @@ TEST(RealInstallation, ExplainFolderKeepsTheNewestStartsAndAFileForEachCopy)
     ::CreateDirectoryA((folder + "\\Ostrelin-19990101-000000-2.txt").c_str(), nullptr);
     expected["Ostrelin-19990101-000000-2.txt"] = "<folder>";
     inst.WriteConfig(Config());
-    EXPECT_EQ(0u, RunWithoutDebugger(inst, folder));
+    EXPECT_EQ(0u, inst.RunAsAtLogon(folder));
     auto entries = ReadFolder(folder);
     entries.erase("Ostrelin-19990101-000000-3.txt"); // the link itself may go (Wine: it does)
     const auto files = ExplainFiles(entries);
@@ -1091,7 +1001,7 @@ TEST(RealInstallation, CrashRecordNamesTheRunningChild)
     CInstallation inst("named");
     const std::string folder = GetTestTempFolder() + "named-logs";
     inst.WriteConfig(Config(Task() + Task("Crash='divide'")));
-    EXPECT_EQ(4u, RunWithoutDebugger(inst, folder));
+    EXPECT_EQ(4u, inst.RunAsAtLogon(folder));
     const auto files = ExplainFiles(ReadFolder(folder));
     ASSERT_EQ(1u, files.size());
     EXPECT_TRUE(ShowsInOrder(files.begin()->second,

@@ -3,6 +3,7 @@
 // refuses does to a start.
 #include "E2EPaths.h"
 #include "Installation.h"
+#include "TaskConfigText.h"
 #include "TestTaskClsid.h"
 #include "ToolRun.h"
 
@@ -10,49 +11,6 @@
 
 #include <fstream>
 #include <utility>
-
-namespace
-{
-using Files = std::vector<std::pair<std::string, std::string>>; // in bin: name, CLSID
-
-// The manifest a packager's build writes: each DLL with its class.
-std::string Manifest(const Files& files)
-{
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                       "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" "
-                       "manifestVersion=\"1.0\">\n  <assemblyIdentity type=\"win32\" "
-                       "name=\"Ostrelin.Tasks\" version=\"1.0.0.0\"/>\n";
-    for (const auto& file : files)
-        text += "  <file name=\"" + file.first + "\"><comClass clsid=\"" + file.second +
-                "\" threadingModel=\"Apartment\"/></file>\n";
-    return text + "</assembly>\n";
-}
-
-std::string Config(const std::string& tasks)
-{
-    return "<Config><Run>" + tasks + "</Run></Config>";
-}
-
-std::string Task(const std::string& clsid, const std::string& attributes = "")
-{
-    return "<Task CLSID=\"" + clsid + "\" " + attributes + "/>";
-}
-
-std::string Joined(const std::vector<std::string>& records)
-{
-    std::string text;
-    for (const std::string& record : records)
-        text += record;
-    return text;
-}
-
-CRunOptions Explained()
-{
-    CRunOptions options;
-    options.environment = {"OSTRELIN_EXPLAIN=1"};
-    return options;
-}
-} // namespace
 
 TEST(TaskManifest, DecidesWhereEachClassComesFrom)
 {
@@ -73,7 +31,7 @@ TEST(TaskManifest, DecidesWhereEachClassComesFrom)
         DWORD checkExitCode;
     } rows[] = {
         {"listed only in the manifest",
-         Manifest({{"Listed.dll", listed}}),
+         TaskManifestText({{"Listed.dll", listed}}),
          {{listedDll, "Listed.dll"}},
          listed,
          0,
@@ -82,7 +40,7 @@ TEST(TaskManifest, DecidesWhereEachClassComesFrom)
          "in the installation's task manifest: created from @\\Listed.dll",
          0},
         {"in neither",
-         Manifest({{"Listed.dll", listed}}),
+         TaskManifestText({{"Listed.dll", listed}}),
          {{listedDll, "Listed.dll"}},
          unknown,
          0,
@@ -90,7 +48,7 @@ TEST(TaskManifest, DecidesWhereEachClassComesFrom)
          "not registered as an in-process server",
          0},
         {"the manifest wins over the registry",
-         Manifest({{"Copy.dll", registered}}),
+         TaskManifestText({{"Copy.dll", registered}}),
          {{registeredDll, "Copy.dll"}},
          registered,
          0,
@@ -123,7 +81,7 @@ TEST(TaskManifest, DecidesWhereEachClassComesFrom)
          "the system refuses the task manifest: ",
          2},
         {"its DLL missing",
-         Manifest({{"Gone.dll", listed}}),
+         TaskManifestText({{"Gone.dll", listed}}),
          {},
          listed,
          0,
@@ -148,7 +106,7 @@ TEST(TaskManifest, DecidesWhereEachClassComesFrom)
             std::ofstream(manifestPath, std::ios::binary) << row.manifest;
         for (const auto& copy : row.copies)
             ::CopyFileA(copy.first.c_str(), (inst.BinFolder() + "\\" + copy.second).c_str(), FALSE);
-        inst.WriteConfig(Config(Task(row.clsid)));
+        inst.WriteConfig(RunConfig(TaskElement(row.clsid)));
 
         const CSessionResult result = inst.Run("", Explained());
         EXPECT_EQ(row.exitCode, result.exitCode);
@@ -172,16 +130,16 @@ TEST(TaskManifest, AReloadUsesTheManifestAsItIsThen)
     CInstallation inst("manifest-reload");
     const std::string staged = inst.Root() + "\\staged-";
     std::ofstream(staged + "Tasks.manifest", std::ios::binary)
-        << Manifest({{"Listed.dll", szOstrelinManifestTestTaskClsid}});
+        << TaskManifestText({{"Listed.dll", szOstrelinManifestTestTaskClsid}});
     std::ofstream(staged + "Config.xml", std::ios::binary)
-        << Config(Task(szOstrelinManifestTestTaskClsid, "Instruction='2'"));
+        << RunConfig(TaskElement(szOstrelinManifestTestTaskClsid, "Instruction='2'"));
     ::CopyFileA((GetBinFolder() + "OstrelinManifestTestTask.dll").c_str(),
                 (inst.BinFolder() + "\\Listed.dll").c_str(), FALSE);
     // The first pass, through the registry, moves the update in place.
-    inst.WriteConfig(
-        Config(Task(szOstrelinTestTaskClsid, "CopyFrom='" + staged + "Tasks.manifest' CopyTo='" +
+    inst.WriteConfig(RunConfig(
+        TaskElement(szOstrelinTestTaskClsid, "CopyFrom='" + staged + "Tasks.manifest' CopyTo='" +
                                                  inst.BinFolder() + "\\Tasks.manifest'") +
-               Task(szOstrelinTestTaskClsid, "CopyFrom='" + staged + "Config.xml' CopyTo='" +
+        TaskElement(szOstrelinTestTaskClsid, "CopyFrom='" + staged + "Config.xml' CopyTo='" +
                                                  inst.ConfigPath() + "' Instruction='1'")));
 
     const CSessionResult result = inst.Run("", Explained());

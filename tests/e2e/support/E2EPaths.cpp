@@ -1,5 +1,9 @@
 #include "E2EPaths.h"
 
+#include <fstream>
+#include <regex>
+#include <sstream>
+
 #include <windows.h>
 
 void RemoveFolder(const std::string& folder)
@@ -32,4 +36,47 @@ void RemoveFolder(const std::wstring& folder)
     if (hFind != INVALID_HANDLE_VALUE)
         ::FindClose(hFind);
     ::RemoveDirectoryW(path.c_str());
+}
+
+int SourceLine(const std::string& relativePath, const std::string& needle)
+{
+    std::ifstream source(OSTRELIN_SOURCE_DIR "/" + relativePath);
+    std::string line;
+    for (int iLine = 1; std::getline(source, line); ++iLine)
+    {
+        if (line.find(needle) != std::string::npos)
+            return iLine;
+    }
+    return -1;
+}
+
+std::map<std::string, std::string> ReadFolder(const std::string& folder)
+{
+    std::map<std::string, std::string> entries;
+    WIN32_FIND_DATAA data;
+    const HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+    for (bool fMore = hFind != INVALID_HANDLE_VALUE; fMore; fMore = ::FindNextFileA(hFind, &data))
+    {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::ostringstream bytes;
+        bytes << std::ifstream(folder + "\\" + name, std::ios::binary).rdbuf();
+        entries[name] = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "<folder>" : bytes.str();
+    }
+    if (hFind != INVALID_HANDLE_VALUE)
+        ::FindClose(hFind);
+    return entries;
+}
+
+std::map<std::string, std::string> ExplainFiles(const std::map<std::string, std::string>& entries)
+{
+    std::map<std::string, std::string> files;
+    const std::regex name("Ostrelin-[0-9]{8}-[0-9]{6}-[0-9]+\\.txt");
+    for (const auto& entry : entries)
+    {
+        if (std::regex_match(entry.first, name) && entry.second != "<folder>")
+            files.insert(entry);
+    }
+    return files;
 }

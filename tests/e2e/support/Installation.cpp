@@ -156,3 +156,33 @@ std::future<CSessionResult> CInstallation::StartCommandLineW(const std::wstring&
     session.applicationName = applicationName;
     return std::async(std::launch::async, [session] { return CDebugSession(session).Run(); });
 }
+
+DWORD CInstallation::RunAsAtLogon(const std::string& explain,
+                                  const std::function<void(DWORD)>& beforeStart) const
+{
+    return RunCommandLineAsAtLogon(CommandLine(), explain, beforeStart);
+}
+
+DWORD CInstallation::RunCommandLineAsAtLogon(std::string commandLine, const std::string& explain,
+                                             const std::function<void(DWORD)>& beforeStart)
+{
+    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", explain.empty() ? nullptr : explain.c_str());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const BOOL fStarted = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                                           CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
+    ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
+    if (!fStarted)
+        return ~0u;
+    if (beforeStart)
+        beforeStart(process.dwProcessId);
+    ::ResumeThread(process.hThread);
+    ::CloseHandle(process.hThread);
+    // Only against a hang: a first minidump under emulation takes minutes.
+    DWORD dwExitCode = ~0u;
+    if (::WaitForSingleObject(process.hProcess, 600000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.hProcess, &dwExitCode);
+    ::CloseHandle(process.hProcess);
+    return dwExitCode;
+}

@@ -78,6 +78,13 @@ public:
     // Runs it in the background.
     std::future<CSessionResult> Start(const std::string& arguments = std::string(),
                                       const CRunOptions& options = CRunOptions()) const;
+    // Started as at logon: no debugger, OSTRELIN_EXPLAIN=explain (unset when
+    // empty); suspended
+    // while beforeStart(its process id) runs. Its exit code, ~0 if it never ended.
+    DWORD RunAsAtLogon(const std::string& explain,
+                       const std::function<void(DWORD)>& beforeStart = nullptr) const;
+    static DWORD RunCommandLineAsAtLogon(std::string commandLine, const std::string& explain,
+                                         const std::function<void(DWORD)>& beforeStart = nullptr);
 
 private:
     std::wstring m_rootW;
