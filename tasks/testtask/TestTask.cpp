@@ -1,5 +1,5 @@
 // OstrelinTestTask: a task whose behaviour its configuration element sets, for
-// tests and benchmarks of the launcher. The task authors' guide ("The test task") lists its
+// tests and benchmarks of the launcher. The developers' guide ("The test task") lists its
 // attributes and the lines it logs.
 #include "CoreBSTR.h"
 #include "CoreError.h"

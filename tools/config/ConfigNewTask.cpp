@@ -198,17 +198,20 @@ void PrintNextSteps(const std::string& strName, const std::string& strFolder,
         strSdk = "<sdk>";
     const char* const pszToolchain = sizeof(void*) == 8 ? "toolchain-x86_64-w64-mingw32.cmake"
                                                         : "toolchain-i686-w64-mingw32.cmake";
+    // The steps of the task authors' guide, "Your first task", by their numbers.
     Print(stdout,
           "made task %s in %s, CLSID %s (written once, in its CMakeLists.txt)\n"
-          "build it there:\n"
+          "the next steps, as in the task authors' guide (\"Your first task\"):\n"
+          "3. build it there:\n"
           "  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=\"%s\""
           " -DCMAKE_TOOLCHAIN_FILE=\"%s\\lib\\cmake\\OstrelinTaskSdk\\%s\"\n"
           "  cmake --build build\n"
-          "install it into the installation, with bin\\Tasks.manifest (nothing to register):\n"
+          "4. put it into an installation, with bin\\Tasks.manifest, and list it in its\n"
+          "   Config.xml (build\\%s.Config.xml lists just it):\n"
           "  cmake --install build --prefix <installation>\n"
-          "list it in the launcher's Config.xml (build\\%s.Config.xml lists just it):\n"
           "  <%s CLSID=\"%s\"/>\n"
-          "and run the launcher through the trace:\n"
+          "5. register nothing: the launcher creates it from the DLL bin\\Tasks.manifest names\n"
+          "6. run the launcher through the trace:\n"
           "  ostrelin-trace <installation>\\bin\\Ostrelin.exe\n",
           strName.c_str(), strFolder.c_str(), strClsid.c_str(), strSdk.c_str(), strSdk.c_str(),
           pszToolchain, strName.c_str(), strName.c_str(), strClsid.c_str());
