@@ -32,3 +32,4 @@ void RunTaskCostBench(const CBenchOptions& options, CSummary& summary);
 void RunTaskScaleBench(const CBenchOptions& options, CSummary& summary);
 void RunLoadBench(const CBenchOptions& options, CSummary& summary);
 void RunExplainBench(const CBenchOptions& options, CSummary& summary);
+void RunLargeStartBench(const CBenchOptions& options, CSummary& summary);
