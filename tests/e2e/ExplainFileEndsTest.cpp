@@ -8,9 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <ctime>
 #include <fstream>
-#include <functional>
 
 namespace
 {
@@ -24,31 +23,16 @@ std::string Task(const std::string& attributes = "")
 // The names a start of process dwPid takes from a second ago to 5 s ahead.
 std::vector<std::string> StartFileNames(DWORD dwPid, const std::string& extension)
 {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    FILETIME time;
-    ::SystemTimeToFileTime(&now, &time);
     std::vector<std::string> names;
-    for (int nSecond = -1; nSecond <= 5; ++nSecond)
+    for (std::time_t t = std::time(nullptr) - 1, end = t + 7; t < end; ++t)
     {
-        ULARGE_INTEGER at = {};
-        at.LowPart = time.dwLowDateTime;
-        at.HighPart = time.dwHighDateTime;
-        at.QuadPart += nSecond * 10000000LL;
-        FILETIME then;
-        then.dwLowDateTime = at.LowPart;
-        then.dwHighDateTime = at.HighPart;
-        SYSTEMTIME t;
-        ::FileTimeToSystemTime(&then, &t);
-        char szName[64];
-        std::snprintf(szName, sizeof szName, "Ostrelin-%04u%02u%02u-%02u%02u%02u-%lu%s", t.wYear,
-                      t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                      static_cast<unsigned long>(dwPid), extension.c_str());
-        names.push_back(szName);
+        char szTime[32];
+        std::strftime(szTime, sizeof szTime, "%Y%m%d-%H%M%S", std::localtime(&t));
+        names.push_back("Ostrelin-" + std::string(szTime) + "-" + std::to_string(dwPid) +
+                        extension);
     }
     return names;
 }
-
 } // namespace
 
 TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)

@@ -43,33 +43,26 @@ TEST(ExplainedCauses, AConfigurationThatDoesNotParseOrCannotBeRead)
         EXPECT_TRUE(ShowsInOrder(Joined(result.records), row.records));
     }
 
-    // show says so and ends with 1; unscramble writes the bytes all the same.
-    inst.WriteConfig(cut);
-    const CToolRun show = RunTool("ostrelin-config.exe", "show \"" + config + "\"");
-    EXPECT_EQ(1u, show.exitCode);
-    EXPECT_TRUE(ShowsInOrder(show.output, {cut, config + " does not parse: "}));
-    inst.WriteConfig(ScrambleConfig(cut, "Config.xml"));
+    // show and check say the parser's words; unscramble writes the bytes all
+    // the same; check says what a scrambled file's damage looks like; where
+    // with the launcher alone says its answer is for that start.
     const std::string out = inst.Root() + "\\plain.xml";
-    const CToolRun unscramble =
-        RunTool("ostrelin-config.exe", "unscramble \"" + config + "\" \"" + out + "\"");
-    EXPECT_EQ(1u, unscramble.exitCode);
-    EXPECT_TRUE(ShowsInOrder(unscramble.output, {"the unscrambled bytes do not parse: "}));
-    EXPECT_EQ(cut, ReadBytes(WideFrom(out, CP_ACP)));
-
-    // check says the parser's words, and what a scrambled file's damage looks
-    // like; where with the launcher alone says its answer is for that start.
     const struct
     {
         std::string bytes;
         std::string arguments;
+        DWORD exitCode;
         std::string shown;
     } tools[] = {
-        {cut, "check \"" + config + "\"", "(exit code 4): the file does not parse: \""},
+        {cut, "show \"" + config + "\"", 1, config + " does not parse: "},
+        {ScrambleConfig(cut, "Config.xml"), "unscramble \"" + config + "\" \"" + out + "\"", 1,
+         "the unscrambled bytes do not parse: "},
+        {cut, "check \"" + config + "\"", 2, "(exit code 4): the file does not parse: \""},
         {ScrambleConfig("<Config><Run><T CLSID=\"{98E1\x7f#2A}\"/></Run></Config>", "Config.xml"),
-         "check \"" + config + "\"",
+         "check \"" + config + "\"", 0,
          "not a CLSID: skipped\n    its text has characters no CLSID has: the scrambled file may "
          "be damaged, or scrambled by another tool\n"},
-        {"<Config><Run/></Config>", "where \"" + inst.LauncherPath() + "\"",
+        {"<Config><Run/></Config>", "where \"" + inst.LauncherPath() + "\"", 0,
          "note: this is the answer for a start without arguments; for the start a shortcut makes, "
          "give its whole target after \"where\"\n"},
     };
@@ -77,6 +70,8 @@ TEST(ExplainedCauses, AConfigurationThatDoesNotParseOrCannotBeRead)
     {
         inst.WriteConfig(row.bytes);
         const CToolRun run = RunTool("ostrelin-config.exe", row.arguments);
+        EXPECT_EQ(row.exitCode, run.exitCode) << row.arguments;
         EXPECT_TRUE(ShowsInOrder(run.output, {row.shown})) << run.output;
     }
+    EXPECT_EQ(cut, ReadBytes(WideFrom(out, CP_ACP)));
 }
