@@ -67,7 +67,14 @@ TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
          ".dmp",
          4,
          {"crash: exception 0xC0000005"}},
-        // The crash context names the child being created, never the one that ended.
+        // The crash context names the child that runs, or is being created,
+        // never the one that ended.
+        {"a crash while a child runs",
+         inst.CommandLine(),
+         Config(Task() + Task("Crash='divide'")),
+         "",
+         4,
+         {"crash: exception 0xC0000094", "; while running child 2 of 2 <Task> CLSID="}},
         {"a crash while the next child is created",
          inst.CommandLine(),
          Config(Task() + "<Crash CLSID='" + crash + "'/>"),

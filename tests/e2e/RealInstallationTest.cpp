@@ -995,18 +995,3 @@ TEST(RealInstallation, ExplainFolderKeepsTheNewestStartsAndAFileForEachCopy)
 
     RemoveFolder(folder);
 }
-
-TEST(RealInstallation, CrashRecordNamesTheRunningChild)
-{
-    CInstallation inst("named");
-    const std::string folder = GetTestTempFolder() + "named-logs";
-    inst.WriteConfig(Config(Task() + Task("Crash='divide'")));
-    EXPECT_EQ(4u, inst.RunAsAtLogon(folder));
-    const auto files = ExplainFiles(ReadFolder(folder));
-    ASSERT_EQ(1u, files.size());
-    EXPECT_TRUE(ShowsInOrder(files.begin()->second,
-                             {"crash: exception 0xC0000094", "OstrelinTestTask.dll+0x",
-                              "; while running child 2 of 2 <Task> CLSID=\"" +
-                                  std::string(szOstrelinTestTaskClsid) + "\"; minidump "}));
-    TakeLog();
-}
