@@ -13,8 +13,6 @@
 
 namespace
 {
-const auto Config = RunConfig;
-
 std::string Task(const std::string& attributes = "")
 {
     return TaskElement(szOstrelinTestTaskClsid, attributes);
@@ -60,10 +58,10 @@ TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
          "",
          4,
          {"Ostrelin ", "xxxx\n", "Ostrelin: explain file full (10 MB)", "abort() called"}},
-        {"the start's .txt there already", inst.CommandLine(), Config(Task()), ".txt", 0, {}},
+        {"the start's .txt there already", inst.CommandLine(), RunConfig(Task()), ".txt", 0, {}},
         {"its minidump's name there already",
          inst.CommandLine(),
-         Config(Task("Crash='access'")),
+         RunConfig(Task("Crash='access'")),
          ".dmp",
          4,
          {"crash: exception 0xC0000005"}},
@@ -71,13 +69,13 @@ TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
         // never the one that ended.
         {"a crash while a child runs",
          inst.CommandLine(),
-         Config(Task() + Task("Crash='divide'")),
+         RunConfig(Task() + Task("Crash='divide'")),
          "",
          4,
          {"crash: exception 0xC0000094", "; while running child 2 of 2 <Task> CLSID="}},
         {"a crash while the next child is created",
          inst.CommandLine(),
-         Config(Task() + "<Crash CLSID='" + crash + "'/>"),
+         RunConfig(Task() + "<Crash CLSID='" + crash + "'/>"),
          "",
          4,
          {"crash: exception 0xC0000005", "; while running child 2 of 2 <Crash> CLSID="}},
@@ -114,7 +112,7 @@ TEST(ExplainFile, ItsLastRecordFitsAndItsFilesAreNew)
 TEST(ExplainFile, TheSummaryCountsTheLastPass)
 {
     CInstallation inst("summary");
-    inst.WriteConfig(Config("<Bad CLSID='nope'/>" + Task("Name='r' ReloadCount='2'")));
+    inst.WriteConfig(RunConfig("<Bad CLSID='nope'/>" + Task("Name='r' ReloadCount='2'")));
     const CSessionResult result = inst.Run("", Explained());
     EXPECT_EQ(0u, result.exitCode);
     EXPECT_TRUE(

@@ -1,5 +1,6 @@
 #include "Installation.h"
 
+#include "CoreHandle.h"
 #include "WideText.h"
 
 #include "E2EPaths.h"
@@ -175,14 +176,16 @@ DWORD CInstallation::RunCommandLineAsAtLogon(std::string commandLine, const std:
     ::SetEnvironmentVariableA("OSTRELIN_EXPLAIN", nullptr);
     if (!fStarted)
         return ~0u;
+    const CUniqueHandle hProcess(process.hProcess), hThread(process.hThread);
     if (beforeStart)
         beforeStart(process.dwProcessId);
-    ::ResumeThread(process.hThread);
-    ::CloseHandle(process.hThread);
-    // Only against a hang: a first minidump under emulation takes minutes.
+    ::ResumeThread(hThread.Get());
+    // Only against a hang: a first minidump under emulation takes minutes. A
+    // copy that hangs goes, or it would hold the installation for later rows.
     DWORD dwExitCode = ~0u;
-    if (::WaitForSingleObject(process.hProcess, 600000) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(process.hProcess, &dwExitCode);
-    ::CloseHandle(process.hProcess);
+    if (::WaitForSingleObject(hProcess.Get(), 600000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(hProcess.Get(), &dwExitCode);
+    else
+        ::TerminateProcess(hProcess.Get(), ERROR_TIMEOUT);
     return dwExitCode;
 }
